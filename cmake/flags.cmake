@@ -1,0 +1,50 @@
+# Compile and link settings shared by every target of the tree.
+
+set(WARN_FLAGS -Wall -Wextra -Werror)
+
+# Freestanding i686 code: no SSE/MMX, no libc, no exceptions or RTTI, no
+# position independence. -mgeneral-regs-only keeps the x87 out as well; the one
+# kernel file that computes with floats (the timer) drops it explicitly.
+set(TARGET_CXX_FLAGS
+  -m32 -march=i686 -O2 -g
+  -ffreestanding -fno-builtin -nostdlib
+  -fno-exceptions -fno-rtti -fno-threadsafe-statics -fno-use-cxa-atexit
+  -fno-pie -fno-pic -fno-stack-protector -fno-asynchronous-unwind-tables
+  -fno-tree-loop-distribute-patterns
+  -mno-sse -mno-sse2 -mno-mmx -mno-3dnow
+  ${WARN_FLAGS})
+
+execute_process(COMMAND ${CMAKE_CXX_COMPILER} -m32 -print-libgcc-file-name
+  OUTPUT_VARIABLE LIBGCC32 OUTPUT_STRIP_TRAILING_WHITESPACE)
+
+# Objects of the freestanding images: general registers only, so no float
+# or vector instruction can reach an interrupt path. The one x87 user (the
+# kernel timer) is built with target_freestanding_x87 instead.
+function(target_freestanding tgt)
+  target_compile_options(${tgt} PRIVATE
+    $<$<COMPILE_LANGUAGE:CXX>:${TARGET_CXX_FLAGS} -mgeneral-regs-only>
+    $<$<COMPILE_LANGUAGE:ASM>:-m32>)
+endfunction()
+
+function(target_freestanding_x87 tgt)
+  target_compile_options(${tgt} PRIVATE ${TARGET_CXX_FLAGS})
+endfunction()
+
+# A freestanding executable linked by its own linker script.
+function(target_freestanding_link tgt script)
+  target_link_options(${tgt} PRIVATE -m32 -nostdlib -static -no-pie
+    -Wl,--build-id=none -Wl,-T,${script} -Wl,--no-warn-rwx-segments)
+  target_link_libraries(${tgt} PRIVATE ${LIBGCC32})
+  set_target_properties(${tgt} PROPERTIES LINK_DEPENDS ${script})
+endfunction()
+
+# Host code that runs the system's sources: 32-bit Linux, undefined-behaviour
+# sanitizer on (wrapping arithmetic must be written as such).
+set(HOST32_FLAGS -m32 -g -O1 -fno-omit-frame-pointer -fsanitize=undefined
+  -fno-sanitize-recover=undefined)
+function(target_host32 tgt)
+  target_compile_options(${tgt} PRIVATE
+    $<$<COMPILE_LANGUAGE:CXX>:${HOST32_FLAGS} ${WARN_FLAGS}>
+    $<$<COMPILE_LANGUAGE:ASM>:-m32>)
+  target_link_options(${tgt} PUBLIC -m32 -fsanitize=undefined)
+endfunction()

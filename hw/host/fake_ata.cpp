@@ -1,0 +1,92 @@
+#include "fake_ata.h"
+#include "hw_host.h"
+
+#include <memory>
+
+namespace hwsim {
+namespace {
+
+enum : uint8_t { BSY = 0x80, DRDY = 0x40, DRQ = 0x08, ERR = 0x01 };
+
+struct Drive {
+    std::vector<uint8_t> image;
+    AtaOptions options;
+    uint8_t regs[8] = {};      // last values written to 0x1F0-0x1F7
+    std::vector<AtaCommand> commands;
+    uint32_t lba = 0;          // sector being transferred
+    uint32_t left = 0;         // sectors still to transfer
+    uint32_t word = 0;         // next word within the sector
+    int busy = 0;              // status reads left showing BSY
+    uint8_t error = 0;
+};
+
+std::shared_ptr<Drive> drive;
+
+uint32_t sectors() { return static_cast<uint32_t>(drive->image.size() / 512); }
+
+uint16_t status(uint16_t)
+{
+    Drive& d = *drive;
+    if (d.options.stuck_busy || d.busy > 0) {
+        if (d.busy > 0)
+            d.busy--;
+        return BSY;
+    }
+    uint8_t s = DRDY | d.error;
+    if (d.left > 0 && !d.options.no_drq && !d.error)
+        s |= DRQ;
+    return s;
+}
+
+uint16_t data(uint16_t)
+{
+    Drive& d = *drive;
+    if (d.left == 0 || d.busy > 0 || d.error)
+        return 0xFFFF;
+    size_t at = d.lba * 512 + d.word * 2;
+    uint16_t v = static_cast<uint16_t>(d.image[at] | d.image[at + 1] << 8);
+    if (++d.word == 256) {
+        d.word = 0;
+        d.lba++;
+        if (--d.left > 0)
+            d.busy = d.options.busy_reads;
+    }
+    return v;
+}
+
+void command(uint16_t, uint8_t value)
+{
+    Drive& d = *drive;
+    if (value != 0x20)
+        return;
+    uint32_t lba = d.regs[3] | d.regs[4] << 8 | d.regs[5] << 16 |
+                   (d.regs[6] & 0x0F) << 24;
+    uint32_t count = d.regs[2] ? d.regs[2] : 256;
+    d.commands.push_back({lba, d.regs[2]});
+    d.lba = lba;
+    d.left = count;
+    d.word = 0;
+    d.busy = d.options.busy_reads;
+    d.error = d.options.fault_bits;
+    if (lba + count > sectors())
+        d.error |= ERR;        // ID not found: past the end of the disk
+}
+
+} // namespace
+
+void ata_attach(std::vector<uint8_t> image, AtaOptions options)
+{
+    drive = std::make_shared<Drive>();
+    drive->image = std::move(image);
+    drive->image.resize((drive->image.size() + 511) / 512 * 512);
+    drive->options = options;
+    for (uint16_t port = 0x1F1; port <= 0x1F6; port++)
+        on_out(port, [](uint16_t p, uint8_t v) { drive->regs[p - 0x1F0] = v; });
+    on_out(0x1F7, command);
+    on_in(0x1F7, status);
+    on_in(0x1F0, data);
+}
+
+const std::vector<AtaCommand>& ata_commands() { return drive->commands; }
+
+} // namespace hwsim

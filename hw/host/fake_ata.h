@@ -1,0 +1,25 @@
+// Fake primary ATA master for the host double: serves 512-byte sectors of a
+// disk image over the PIO register protocol (READ SECTORS, 28-bit LBA).
+#pragma once
+#include <stdint.h>
+#include <vector>
+
+namespace hwsim {
+
+struct AtaOptions {
+    int busy_reads = 3;        // status reads showing BSY before each sector
+    bool stuck_busy = false;   // BSY never clears
+    bool no_drq = false;       // the drive never offers data
+    uint8_t fault_bits = 0;    // ERR (0x01) and/or DF (0x20) shown after a command
+};
+
+struct AtaCommand {
+    uint32_t lba;
+    uint8_t count;
+};
+
+void ata_attach(std::vector<uint8_t> image, AtaOptions options = {});
+// READ SECTORS commands issued so far, in order.
+const std::vector<AtaCommand>& ata_commands();
+
+} // namespace hwsim

@@ -1,0 +1,73 @@
+#include "fake_uart.h"
+#include "hw_host.h"
+
+#include <memory>
+
+namespace hwsim {
+namespace {
+
+const uint16_t BASE = 0x3F8;
+enum : uint8_t { LCR_DLAB = 0x80, MCR_LOOP = 0x10, LSR_THRE = 0x20, LSR_TEMT = 0x40 };
+
+struct Uart {
+    UartOptions options;
+    uint8_t regs[10] = {};
+    uint8_t rx = 0;
+    int busy = 0;
+    std::string line;
+};
+
+std::shared_ptr<Uart> uart;
+
+void write(uint16_t port, uint8_t v)
+{
+    Uart& u = *uart;
+    int reg = port - BASE;
+    bool dlab = u.regs[3] & LCR_DLAB;
+    if (reg <= 1 && dlab) {
+        u.regs[reg == 0 ? UART_DLL : UART_DLM] = v;
+        return;
+    }
+    u.regs[reg] = v;
+    if (reg != 0)
+        return;
+    if (u.regs[4] & MCR_LOOP)
+        u.rx = u.options.broken_loopback ? static_cast<uint8_t>(v ^ 0x55) : v;
+    else
+        u.line.push_back(static_cast<char>(v));
+    u.busy = u.options.busy_reads;
+}
+
+uint16_t read(uint16_t port)
+{
+    Uart& u = *uart;
+    switch (port - BASE) {
+    case 0:
+        return u.rx;
+    case 5:
+        if (u.busy > 0) {
+            u.busy--;
+            return 0;
+        }
+        return LSR_THRE | LSR_TEMT;
+    default:
+        return u.regs[port - BASE];
+    }
+}
+
+} // namespace
+
+void uart_attach(UartOptions options)
+{
+    uart = std::make_shared<Uart>();
+    uart->options = options;
+    for (uint16_t p = BASE; p <= BASE + 7; p++) {
+        on_out(p, write);
+        on_in(p, read);
+    }
+}
+
+const std::string& uart_output() { return uart->line; }
+uint8_t uart_register(int offset) { return uart->regs[offset]; }
+
+} // namespace hwsim

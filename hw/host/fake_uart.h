@@ -1,0 +1,22 @@
+// Fake 16550 UART at 0x3F8 for the host double: divisor latch, line and
+// modem control, loopback, and a transmit line the test can read back.
+#pragma once
+#include <stdint.h>
+#include <string>
+
+namespace hwsim {
+
+struct UartOptions {
+    bool broken_loopback = false; // loopback returns a different byte
+    int busy_reads = 0;           // line-status reads without THRE before each byte
+};
+
+void uart_attach(UartOptions options = {});
+// Bytes sent on the line (not those sent in loopback mode).
+const std::string& uart_output();
+// Last value written to a register: 0 THR/DLL ... 7, DLAB-aware for 0 and 1
+// (use UART_DLL / UART_DLM for the latch).
+uint8_t uart_register(int offset);
+enum { UART_DLL = 8, UART_DLM = 9 };
+
+} // namespace hwsim

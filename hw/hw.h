@@ -1,0 +1,30 @@
+// The one seam between the system and the processor.
+//
+// Every port access, interrupt-flag change, halt, table load and jump into a
+// loaded program goes through these functions. The target build links the
+// inline-assembly backend (hw/target); the host test build links a recording
+// double (hw/host) whose halt and entry calls raise events a test can catch.
+#pragma once
+#include <stdint.h>
+
+uint8_t inb(uint16_t port);
+uint16_t inw(uint16_t port);
+void outb(uint16_t port, uint8_t value);
+
+// The I/O delay: a write of 0x00 to the unused POST-code port 0x80, which
+// takes about a microsecond on the ISA bus and lets slow devices settle.
+void io_delay();
+
+void cli();
+void sti();
+void hlt();
+
+// Loads the interrupt table descriptor (6 bytes: limit, then base).
+void lidt(const void* descriptor);
+
+// Resets the x87 unit to its default control word, empty register stack.
+void fninit();
+
+// Calls a loaded program's entry point as a procedure with no arguments.
+// Returns only if the program does.
+void call_entry(uint32_t address);

@@ -1,0 +1,19 @@
+// The command registry: names reduced to hashes, each bound to a handler.
+#pragma once
+#include <stdint.h>
+
+namespace kern {
+
+typedef uint32_t (*CommandHandler)(uint32_t first, uint32_t second);
+
+const int32_t COMMAND_CAPACITY = 1024;
+
+void Command_Init();
+// The new command's index, or -1 (with a warning line) when the table is full.
+int32_t Command_Register(const char* name, CommandHandler handler);
+// Runs the command whose hash equals the whole text's, or writes
+// "Command not found.".
+void Command_Fire(const char* name, uint32_t first, uint32_t second);
+void Command_Exec();
+
+} // namespace kern

@@ -1,0 +1,29 @@
+// The PS/2 keyboard (scancode set 1): key states for the camera (key mode)
+// or a ring of typed characters for the console (character mode).
+//
+// KeyboardInterrupt runs in interrupt context; everything else in the frame
+// loop. Each shared word has one writer.
+#pragma once
+#include <stdint.h>
+
+namespace kern {
+
+// Set-1 make codes the kernel uses.
+enum : uint32_t {
+    KEY_ESCAPE = 0x01,
+    KEY_Q = 0x10, KEY_W = 0x11, KEY_E = 0x12, KEY_I = 0x17,
+    KEY_A = 0x1E, KEY_S = 0x1F, KEY_D = 0x20,
+    KEY_J = 0x24, KEY_K = 0x25, KEY_L = 0x26,
+    KEY_BACKQUOTE = 0x29,
+};
+
+void KeyboardInterrupt(uint8_t scancode);
+void InitKeyboard();
+void UpdateKeyboard();
+uint32_t GetKey(uint32_t scancode);
+uint32_t GetKeyDown(uint32_t scancode);
+uint32_t GetKeyUp(uint32_t scancode);
+void ASCIIMode(uint32_t on);
+uint8_t Keyboard_GetCh();
+
+} // namespace kern

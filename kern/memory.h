@@ -1,0 +1,22 @@
+// The region allocator: a never-freeing bump allocator over the 8 MiB heap
+// from 0xC03FFFFF, each region recorded with its size and requester.
+#pragma once
+#include <stdint.h>
+
+namespace kern {
+
+const uint32_t HEAP_FIRST = 0xC03FFFFF;
+const uint32_t HEAP_LAST = 0xC0BFFFFF;
+const uint32_t HEAP_SIZE = 0x800000;
+const uint32_t MAX_REGIONS = 32;
+
+void Mem_EarlyInit();
+// The region's address, or null (with a warning line) when it does not fit.
+// `file` is kept by pointer: pass a constant text.
+void* Mem_AllocRegion(uint32_t size, const char* file, int32_t line);
+void Mem_LateInit();
+
+uint32_t mem_print_info(uint32_t first, uint32_t second);
+uint32_t mem_print_regions(uint32_t first, uint32_t second);
+
+} // namespace kern

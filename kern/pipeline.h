@@ -1,0 +1,20 @@
+// The 3D pipeline: model offset, camera view, perspective projection,
+// off-screen reject, back-face cull, rasteriser; four run-time switches.
+#pragma once
+#include <stdint.h>
+#include "kern/raster.h"
+
+namespace kern {
+
+void draw_buffer(const Triangle* triangles, int count);
+void set_camera_position(Fixed x, Fixed y, Fixed z);
+void set_camera_rotation(int32_t pitch, int32_t yaw, int32_t roll);
+void set_model_offset(Fixed x, Fixed y, Fixed z);
+void set_projection_fov();
+
+void cull_back(int on);
+void model_transform(int on);
+void view_transform(int on);
+void projection_transform(int on);
+
+} // namespace kern

@@ -1,0 +1,46 @@
+// The interval timer: channel 0 of the 8253/8254 and its tick count.
+#include "kern/timer.h"
+#include "hw/hw.h"
+
+namespace kern {
+
+const uint16_t PIT_CHANNEL0 = 0x40;
+const uint16_t PIT_COMMAND = 0x43;
+// Channel 0, low byte then high byte, mode 3 (square wave), binary.
+const uint8_t PIT_CH0_LOHI_MODE3 = 0x36;
+
+static uint32_t divisor = 20;
+static uint32_t frequency = 596591;
+static volatile uint32_t currentTimer; // written only by TimerInterrupt
+static uint32_t lastTimer;
+static float deltaTime;
+
+static void pit_out(uint16_t port, uint8_t value)
+{
+    outb(port, value);
+    io_delay();
+}
+
+void InitTimer()
+{
+    pit_out(PIT_COMMAND, PIT_CH0_LOHI_MODE3);
+    pit_out(PIT_CHANNEL0, static_cast<uint8_t>(divisor));
+    pit_out(PIT_CHANNEL0, static_cast<uint8_t>(divisor >> 8));
+}
+
+void TimerInterrupt() { currentTimer = currentTimer + 1; }
+
+void UpdateTimer()
+{
+    uint32_t t = currentTimer;
+    uint32_t elapsed = t - lastTimer;
+    lastTimer = t;
+    deltaTime = static_cast<float>(static_cast<long double>(elapsed) / frequency);
+}
+
+uint32_t GetTimer() { return lastTimer; }
+uint32_t GetFrequency() { return frequency; }
+float GetDeltaTime() { return deltaTime; }
+uint32_t GetCurrentTimer() { return currentTimer; }
+
+} // namespace kern

@@ -1,0 +1,16 @@
+// The interval timer: channel 0 of the 8253/8254, a tick count kept by its
+// interrupt, and a per-frame delta time.
+#pragma once
+#include <stdint.h>
+
+namespace kern {
+
+void InitTimer();
+void TimerInterrupt();      // interrupt context: one increment
+void UpdateTimer();         // once per frame
+uint32_t GetTimer();        // the count sampled by the last UpdateTimer
+uint32_t GetFrequency();
+float GetDeltaTime();
+uint32_t GetCurrentTimer(); // the live count, read once
+
+} // namespace kern
