@@ -1,6 +1,7 @@
 // The kernel's start-up, its built-in scene and the frame loop.
 #pragma once
 #include <stdint.h>
+#include "kern/raster.h"
 
 extern "C" {
 // The kernel's entry (krnasm.S): interrupts off, x87 reset, kmain, and a
@@ -10,6 +11,13 @@ void kmain();
 }
 
 namespace kern {
+
+const int SCENE_TRIANGLES = 12;
+
+// The built-in cube: twelve triangles, two per face, each face one colour.
+// The corner order makes every face run clockwise on screen when seen from
+// outside, which is what the back-face cull keeps.
+void build_scene(Triangle scene[SCENE_TRIANGLES]);
 
 uint32_t testcmd(uint32_t first, uint32_t second);
 
