@@ -15,8 +15,7 @@ namespace kern {
 const int SCENE_TRIANGLES = 12;
 
 // The built-in cube: twelve triangles, two per face, each face one colour.
-// The corner order makes every face run clockwise on screen when seen from
-// outside, which is what the back-face cull keeps.
+// The corner order is part of the data: the back-face cull depends on it.
 void build_scene(Triangle scene[SCENE_TRIANGLES]);
 
 uint32_t testcmd(uint32_t first, uint32_t second);
