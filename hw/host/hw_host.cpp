@@ -14,6 +14,8 @@ struct State {
     std::map<uint16_t, OutHandler> out;
     bool tracing = true;
     bool interrupts = false;
+    bool entry_returns = false;
+    uint32_t entered = 0;
     int fninits = 0;
     int lidts = 0;
     uint8_t descriptor[6] = {};
@@ -65,6 +67,8 @@ bool every_access_delayed(const std::vector<Access>& t)
     return true;
 }
 
+void set_entry_returns(bool on) { state().entry_returns = on; }
+uint32_t entered() { return state().entered; }
 bool interrupts_enabled() { return state().interrupts; }
 int fninit_count() { return state().fninits; }
 const uint8_t* idt_descriptor() { return state().descriptor; }
@@ -108,4 +112,9 @@ void lidt(const void* descriptor)
 }
 
 void fninit() { state().fninits++; }
-void call_entry(uint32_t address) { throw Entry{address}; }
+void call_entry(uint32_t address)
+{
+    state().entered = address;
+    if (!state().entry_returns)
+        throw Entry{address};
+}

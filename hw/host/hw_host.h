@@ -57,6 +57,11 @@ void clear_trace();
 // Each access in the trace is followed by exactly one I/O delay.
 bool every_access_delayed(const std::vector<Access>& t);
 
+// Makes call_entry() return (as a program that returns would) instead of
+// throwing; entered() then tells the last address called.
+void set_entry_returns(bool on);
+uint32_t entered();
+
 bool interrupts_enabled();
 int fninit_count();
 // The 6 bytes of the last descriptor given to lidt(), and how many loads.
