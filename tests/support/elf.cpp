@@ -1,5 +1,9 @@
 #include "elf.h"
 
+#include <cxxabi.h>
+#include <cstdlib>
+#include <stdexcept>
+
 namespace testing_support {
 
 const uint32_t EHDR_SIZE = 52;
@@ -50,5 +54,35 @@ std::vector<ProgramHeader> program_headers(const Bytes& elf)
 }
 
 uint32_t elf_entry(const Bytes& elf) { return get32(elf, 0x18); }
+
+static std::string demangled(const char* name)
+{
+    int status = 0;
+    char* d = abi::__cxa_demangle(name, nullptr, nullptr, &status);
+    std::string s = status == 0 && d ? d : name;
+    std::free(d);
+    return s;
+}
+
+Symbol find_symbol(const Bytes& elf, const std::string& name)
+{
+    const uint32_t SHT_SYMTAB = 2;
+    uint32_t shoff = get32(elf, 0x20);
+    uint16_t shentsize = get16(elf, 0x2E), shnum = get16(elf, 0x30);
+    for (uint32_t i = 0; i < shnum; i++) {
+        size_t sh = shoff + i * shentsize;
+        if (get32(elf, sh + 4) != SHT_SYMTAB)
+            continue;
+        uint32_t offset = get32(elf, sh + 0x10), size = get32(elf, sh + 0x14);
+        size_t strtab = shoff + get32(elf, sh + 0x18) * shentsize;
+        uint32_t strings = get32(elf, strtab + 0x10);
+        for (uint32_t at = offset; at + 16 <= offset + size; at += 16) {
+            const char* sym = reinterpret_cast<const char*>(&elf.at(strings + get32(elf, at)));
+            if (demangled(sym) == name)
+                return {get32(elf, at + 4), get32(elf, at + 8)};
+        }
+    }
+    throw std::runtime_error("no symbol " + name);
+}
 
 } // namespace testing_support

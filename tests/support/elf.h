@@ -2,6 +2,7 @@
 // of the program headers of real ones.
 #pragma once
 #include <stdint.h>
+#include <string>
 #include <vector>
 
 #include "volume.h"
@@ -25,6 +26,15 @@ struct ProgramHeader {
 };
 
 std::vector<ProgramHeader> program_headers(const Bytes& elf);
+
+struct Symbol {
+    uint32_t value;
+    uint32_t size;
+};
+
+// The symbol whose demangled name is `name` (for example "kern::keys" or
+// "start"); throws std::runtime_error when the symbol table has none.
+Symbol find_symbol(const Bytes& elf, const std::string& name);
 uint32_t elf_entry(const Bytes& elf);
 
 } // namespace testing_support

@@ -1,0 +1,123 @@
+// The boot chain in QEMU: boot sector, stage 2, the stage-4 loader's screen,
+// and the jump into the kernel.
+#include <gtest/gtest.h>
+
+#include "elf.h"
+#include "qemu.h"
+#include "volumes.h"
+
+using namespace testing_support;
+typedef std::vector<std::string> Rows;
+
+namespace {
+
+const Rows GEOMETRY = {
+    "Quillon's Rattlebox Bootloader II", "", "FAT12 Filesystem Info",
+    "Reserved Sectors: 32", "Sectors Per FAT: 9", "Number of FATs: 2",
+    "Max Root Dir Entries: 224", "", "Root Directory Listing:",
+};
+
+Rows concat(Rows a, const Rows& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+Rows text_screen(qemu::Machine& m)
+{
+    return system_volumes::text_rows(qemu::physical_memory(m, 0xB8000, 4000));
+}
+
+// Boots a volume that must end in the loader's halt; returns its screen.
+Rows boot_to_halt(const std::string& disk)
+{
+    qemu::Machine m = qemu::start({disk, false, {}});
+    bool halted = qemu::wait_halted(m, 10);
+    Rows rows = text_screen(m);
+    qemu::Cpu cpu = qemu::cpu(m);
+    uint32_t return_address = get32(qemu::virtual_memory(m, cpu.esp, 4), 0);
+    qemu::stop(m);
+    EXPECT_TRUE(halted);
+    // Halted inside the seam's hlt(), called from the loader's stop().
+    Bytes loader = read_file(STAGE4_ELF);
+    Symbol hlt = find_symbol(loader, "hlt()"), stop = find_symbol(loader, "loader::stop()");
+    EXPECT_GE(cpu.eip, hlt.value);
+    EXPECT_LE(cpu.eip, hlt.value + hlt.size);
+    EXPECT_GE(return_address, stop.value);
+    EXPECT_LT(return_address, stop.value + stop.size);
+    return rows;
+}
+
+std::string file_of(const std::string& name, const Bytes& content)
+{
+    return write_file(name, content);
+}
+
+} // namespace
+
+TEST(Boot, TheLoaderListsTheVolumeAndEntersTheKernelAtStart)
+{
+    Bytes kernel = read_file(KERNEL_FILE);
+    Symbol handover = find_symbol(kernel, "kernel_handover");
+    Symbol start = find_symbol(kernel, "start");
+    ASSERT_EQ(elf_entry(kernel), handover.value);
+    ASSERT_EQ(start.value, 0xC0000000u);
+
+    qemu::Machine m = qemu::start({DISK_IMAGE, true, {}});
+    qemu::break_at(m, handover.value);
+    qemu::break_at(m, start.value);
+    qemu::resume(m);
+    ASSERT_TRUE(qemu::wait_stop(m, 20));
+    EXPECT_EQ(qemu::stopped_eip(m), handover.value);
+    EXPECT_EQ(text_screen(m), concat(GEOMETRY, {
+        "KRNL.VOX " + std::to_string(kernel.size()) + " <-- KERNEL",
+        "",
+        "Loading Kernel to temp location. Reloc 0xC0000000",
+        "",
+        "KRNL.VOX loaded at 0xBFC12420",
+    }));
+
+    qemu::resume(m);
+    ASSERT_TRUE(qemu::wait_stop(m, 10));
+    EXPECT_EQ(qemu::stopped_eip(m), start.value);
+    qemu::stop(m);
+}
+
+TEST(Boot, AVolumeWithoutAKernelEndsInTheNotFoundHalt)
+{
+    std::string disk = system_volumes::make({{file_of("readme", Bytes(3, 'r')), "README"}}, "nokernel.img");
+    EXPECT_EQ(boot_to_halt(disk), concat(GEOMETRY, {
+        "README. 3",
+        "ERROR: KERN.VOX NOT FOUND",
+        "",
+        "Nothing left to do. Halt.",
+    }));
+}
+
+TEST(Boot, ALowerCaseKernelNameIsNotFound)
+{
+    std::string disk = system_volumes::make({{KERNEL_FILE, "KRNL.VOX"}}, "lower.img");
+    system_volumes::patch(disk, system_volumes::root_directory_offset(),
+                          Bytes{'k', 'r', 'n', 'l', ' ', ' ', ' ', ' ', 'v', 'o', 'x'});
+    Rows rows = boot_to_halt(disk);
+    ASSERT_GE(rows.size(), 11u);
+    EXPECT_EQ(rows[9].substr(0, 9), "krnl.vox ");
+    EXPECT_EQ(rows[10], "ERROR: KERN.VOX NOT FOUND");
+    EXPECT_EQ(rows.back(), "Nothing left to do. Halt.");
+}
+
+TEST(Boot, AKernelFileThatIsNotElfEndsInTheMagicHalt)
+{
+    std::string disk = system_volumes::make({{file_of("notelf", Bytes{'M', 'Z', 0x90, 0}), "KRNL.VOX"}},
+                                            "notelf.img");
+    EXPECT_EQ(boot_to_halt(disk), concat(GEOMETRY, {
+        "KRNL.VOX 4 <-- KERNEL",
+        "",
+        "Loading Kernel to temp location. Reloc 0xC0000000",
+        "",
+        "ERROR: ELF_MAGIC BORKED",
+        "Expected 0x464C457F got 0x905A4D",
+        "",
+        "Nothing left to do. Halt.",
+    }));
+}

@@ -1,0 +1,51 @@
+#include "volumes.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
+
+namespace system_volumes {
+
+std::string make(const std::vector<testing_support::VolumeFile>& files, const std::string& name)
+{
+    std::string path = testing_support::scratch_dir() + "/" + name;
+    std::string cmd = std::string(MKVOLUME) + " -o '" + path + "' -R " +
+                      std::to_string(BOOT_RESERVED_SECTORS) + " -b '" BOOT_SECTOR_BIN "' -r '" +
+                      BOOT_RESERVED_BIN + "'";
+    for (const testing_support::VolumeFile& f : files)
+        cmd += " '" + f.path + ":" + f.name + "'";
+    if (std::system(cmd.c_str()) != 0)
+        throw std::runtime_error("mkvolume failed: " + cmd);
+    return path;
+}
+
+void patch(const std::string& path, size_t offset, const testing_support::Bytes& bytes)
+{
+    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(static_cast<std::streamoff>(offset));
+    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!f)
+        throw std::runtime_error("cannot patch " + path);
+}
+
+size_t root_directory_offset() { return (BOOT_RESERVED_SECTORS + 2 * 9) * 512; }
+
+std::vector<std::string> text_rows(const testing_support::Bytes& screen)
+{
+    std::vector<std::string> rows;
+    for (int r = 0; r < 25; r++) {
+        std::string row;
+        for (int c = 0; c < 80; c++) {
+            uint8_t ch = screen.at(2 * (r * 80 + c));
+            row.push_back(ch ? static_cast<char>(ch) : ' ');
+        }
+        while (!row.empty() && row.back() == ' ')
+            row.pop_back();
+        rows.push_back(row);
+    }
+    while (!rows.empty() && rows.back().empty())
+        rows.pop_back();
+    return rows;
+}
+
+} // namespace system_volumes

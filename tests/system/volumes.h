@@ -1,0 +1,24 @@
+// System volumes for QEMU tests: the boot environment in the boot sector and
+// reserved sectors, like the real disk image, with any files in the root.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "volume.h"
+
+namespace system_volumes {
+
+// Writes the volume to a scratch file and returns its path.
+std::string make(const std::vector<testing_support::VolumeFile>& files, const std::string& name);
+
+// Patches bytes of a volume file in place (to craft names mtools won't write).
+void patch(const std::string& path, size_t offset, const testing_support::Bytes& bytes);
+
+// Byte offset of the root directory on a system volume.
+size_t root_directory_offset();
+
+// The 80x25 text screen of a machine, one string per row without trailing
+// blanks, trailing empty rows removed.
+std::vector<std::string> text_rows(const testing_support::Bytes& screen);
+
+} // namespace system_volumes
