@@ -7,7 +7,8 @@
 #   0x00000000-0x003FFFFF -> identity (this code, 0xA0000, 0xB8000)
 #   0xBFC00000-0xC0BFFFFF -> physical 0x00400000-0x013FFFFF
 # copies stage 4 to STAGE4_BASE (the copy is zero-padded, so it also clears
-# stage 4's zero-initialised data), sets the stack below BOOT_STACK_TOP and
+# stage 4's zero-initialised data), sets up the stack 0xC03F0000-BOOT_STACK_TOP
+# (ESP at the top, growing down; the loader keeps kernel segments below it) and
 # enters stage 4's start with interrupts off.
 
         .code16
