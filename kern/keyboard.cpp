@@ -1,1 +1,123 @@
-// Not yet written.
+// The PS/2 keyboard in scancode set 1: a make code is the key number, the
+// break code is the same number with bit 7 set.
+#include "kern/keyboard.h"
+
+namespace kern {
+
+const uint32_t KEY_SLOTS = 127;       // make codes 0x00-0x7E
+const uint8_t BREAK_BIT = 0x80;
+const uint8_t CODE_MASK = 0x7F;
+const uint8_t NO_SLOT = 0x7F;         // 0x7F and 0xFF name no key
+const uint32_t RING_SIZE = 256;
+const uint32_t ASCII_CODES = 58;      // make codes 0x00-0x39
+
+// Make code to character; letters lower case, no shift or caps handling.
+static const uint8_t scancode_ascii[ASCII_CODES] = {
+    0x01, 0x1B,                                         // error, Esc
+    '1', '2', '3', '4', '5', '6', '7', '8', '9', '0', '-', '=',
+    0x08, 0x09,                                         // Backspace, Tab
+    'q', 'w', 'e', 'r', 't', 'y', 'u', 'i', 'o', 'p', '[', ']',
+    0x0A, 0x01,                                         // Enter, Left Ctrl
+    'a', 's', 'd', 'f', 'g', 'h', 'j', 'k', 'l', ';', '\'', '`',
+    0x0F, '\\',                                         // Left Shift, backslash
+    'z', 'x', 'c', 'v', 'b', 'n', 'm', ',', '.', '/',
+    0x0F, '*', 0x01, ' ',                               // Right Shift, keypad *, Left Alt, Space
+};
+
+// Written by the interrupt side in key mode, cleared by the loop only after
+// it has stored a non-zero asciimode (from then on the interrupt side leaves
+// it alone).
+static volatile uint32_t keys[KEY_SLOTS];
+static uint32_t lastKeys[KEY_SLOTS];  // the loop's snapshot
+// The character ring: buffer and writehead are written only by the
+// interrupt side (the byte before the index), readhead only by
+// Keyboard_GetCh. It holds at most RING_SIZE - 1 characters, so that a full
+// ring never reads as empty.
+static volatile uint8_t buffer[RING_SIZE];
+static volatile uint32_t writehead;
+static volatile uint32_t readhead;
+static volatile uint32_t asciimode;
+
+static uint32_t ring_next(uint32_t index) { return (index + 1) % RING_SIZE; }
+
+static void queue_char(uint8_t code)
+{
+    if (code >= ASCII_CODES)
+        return;   // function, lock and keypad keys type nothing
+    uint32_t w = writehead;
+    uint32_t next = ring_next(w);
+    if (next == readhead)
+        return;   // full: the newest character is dropped, the queue kept
+    buffer[w] = scancode_ascii[code];
+    writehead = next;
+}
+
+void KeyboardInterrupt(uint8_t scancode)
+{
+    uint8_t code = scancode & CODE_MASK;
+    if (code == NO_SLOT)
+        return;
+    bool released = (scancode & BREAK_BIT) != 0;
+    if (asciimode != 0) {
+        if (!released)
+            queue_char(code);
+        return;
+    }
+    keys[code] = released ? 0 : 1;
+}
+
+static void clear_keys()
+{
+    for (uint32_t i = 0; i < KEY_SLOTS; i++) {
+        keys[i] = 0;
+        lastKeys[i] = 0;
+    }
+}
+
+void InitKeyboard() { clear_keys(); }
+
+void UpdateKeyboard()
+{
+    for (uint32_t i = 0; i < KEY_SLOTS; i++)
+        lastKeys[i] = keys[i];
+}
+
+uint32_t GetKey(uint32_t scancode)
+{
+    return scancode < KEY_SLOTS ? keys[scancode] : 0;
+}
+
+uint32_t GetKeyDown(uint32_t scancode)
+{
+    if (scancode >= KEY_SLOTS)
+        return 0;
+    return keys[scancode] != 0 && lastKeys[scancode] == 0 ? 1 : 0;
+}
+
+uint32_t GetKeyUp(uint32_t scancode)
+{
+    if (scancode >= KEY_SLOTS)
+        return 0;
+    return keys[scancode] == 0 && lastKeys[scancode] != 0 ? 1 : 0;
+}
+
+void ASCIIMode(uint32_t on)
+{
+    // The mode is stored first: once clearing starts, no interrupt can set
+    // a key again.
+    asciimode = on;
+    if (on != 0)
+        clear_keys();
+}
+
+uint8_t Keyboard_GetCh()
+{
+    uint32_t r = readhead;
+    if (r == writehead)
+        return 0;
+    uint8_t c = buffer[r];
+    readhead = ring_next(r);   // only now may the slot be written again
+    return c;
+}
+
+} // namespace kern

@@ -1,1 +1,71 @@
-// Not yet written.
+// The first serial port: a 16550 at 0x3F8, 38400 baud 8N1, transmit only.
+#include "kern/serial.h"
+#include "hw/hw.h"
+
+namespace kern {
+
+const uint16_t COM1 = 0x3F8;
+const uint16_t UART_DATA = COM1 + 0;      // THR / RBR; divisor low with DLAB
+const uint16_t UART_IER = COM1 + 1;       // interrupt enable; divisor high with DLAB
+const uint16_t UART_FCR = COM1 + 2;
+const uint16_t UART_LCR = COM1 + 3;
+const uint16_t UART_MCR = COM1 + 4;
+const uint16_t UART_LSR = COM1 + 5;
+
+const uint8_t IER_NONE = 0x00;
+const uint8_t LCR_DLAB = 0x80;
+const uint8_t LCR_8N1 = 0x03;             // 8 data bits, no parity, 1 stop bit
+// 115200 / 3 = 38400 baud.
+const uint8_t DIVISOR_LOW = 0x03;
+const uint8_t DIVISOR_HIGH = 0x00;
+// FIFOs on, both cleared, receive trigger at 14 bytes.
+const uint8_t FCR_ENABLE_CLEAR_14 = 0xC7;
+// Modem control bits: DTR 0x01, RTS 0x02, OUT1 0x04, OUT2 0x08, LOOP 0x10.
+const uint8_t MCR_DTR_RTS_OUT2 = 0x0B;
+const uint8_t MCR_LOOPBACK_TEST = 0x1E;   // loopback with RTS, OUT1, OUT2
+const uint8_t MCR_NORMAL = 0x0F;          // DTR, RTS, OUT1, OUT2
+const uint8_t LOOPBACK_BYTE = 0xAE;
+const uint8_t LSR_THR_EMPTY = 0x20;
+
+static void uart_out(uint16_t port, uint8_t value)
+{
+    outb(port, value);
+    io_delay();
+}
+
+static uint8_t uart_in(uint16_t port)
+{
+    uint8_t value = inb(port);
+    io_delay();
+    return value;
+}
+
+int32_t Serial_Initialize()
+{
+    uart_out(UART_IER, IER_NONE);
+    uart_out(UART_LCR, LCR_DLAB);
+    uart_out(UART_DATA, DIVISOR_LOW);
+    uart_out(UART_IER, DIVISOR_HIGH);
+    uart_out(UART_LCR, LCR_8N1);
+    uart_out(UART_FCR, FCR_ENABLE_CLEAR_14);
+    uart_out(UART_MCR, MCR_DTR_RTS_OUT2);
+
+    // A chip that does not echo its own byte in loopback is missing or
+    // faulty; it stays in loopback so nothing garbled reaches the line.
+    uart_out(UART_MCR, MCR_LOOPBACK_TEST);
+    uart_out(UART_DATA, LOOPBACK_BYTE);
+    if (uart_in(UART_DATA) != LOOPBACK_BYTE)
+        return 1;
+
+    uart_out(UART_MCR, MCR_NORMAL);
+    return 0;
+}
+
+void Serial_Outb(uint8_t byte)
+{
+    while ((uart_in(UART_LSR) & LSR_THR_EMPTY) == 0) {
+    }
+    uart_out(UART_DATA, byte);
+}
+
+} // namespace kern
