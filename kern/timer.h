@@ -13,4 +13,7 @@ uint32_t GetFrequency();
 float GetDeltaTime();
 uint32_t GetCurrentTimer(); // the live count, read once
 
+// Tests only: places the live count (the interrupt is its one writer).
+void Timer_SetCount(uint32_t ticks);
+
 } // namespace kern
