@@ -32,8 +32,8 @@ struct Mat4 {
 };
 
 Fixed sin(int32_t angle);
-Fixed tan(int32_t angle);
-int64_t int_sqrt(int64_t n);
+Fixed tan(int32_t angle);             // 0 where the cosine entry is 0
+int64_t int_sqrt(int64_t n);          // n >> 1 for negative n
 Fixed FixedSquareRoot(Fixed a);
 
 Vec2 Vec2Vec2Add(const Vec2& a, const Vec2& b);
@@ -55,6 +55,7 @@ Mat3 Mat3Mat3Mul(Mat3 a, Mat3 b);
 
 Mat3 CreateCameraRotationMatrix(int32_t pitch, int32_t yaw, int32_t roll);
 Mat4 LookAt(Vec3 eye, Vec3 target, Vec3 up);
+// Any element whose divisor is 0 comes out 0; nothing faults.
 Mat4 Perspective(int32_t fov, Fixed near, Fixed far, int32_t width, int32_t height);
 
 } // namespace kern
