@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "elf.h"
 #include "fake_uart.h"
 #include "hw/hw.h"
 #include "hw_host.h"
@@ -12,6 +13,7 @@
 #include "kern/keyboard.h"
 #include "kern/serial.h"
 #include "kern/timer.h"
+#include "volume.h"
 
 using hwsim::Access;
 using hwsim::delay;
@@ -229,4 +231,17 @@ TEST(Faults, HaltEvenWithoutAWorkingSerialPort)
 {
     hwsim::reset();   // no UART: the line-status port reads 0xFF
     EXPECT_THROW(idivzero_handler(), hwsim::Halt);
+}
+
+TEST(KernelImage, EveryStubsHighOffsetHalfIsC000AndTheSharedStateIsWhereTestsFindIt)
+{
+    using namespace testing_support;
+    Bytes elf = read_file(kernel_elf_path());
+    EXPECT_EQ(find_symbol(elf, "start").value, 0xC0000000u);
+    for (const Line& l : LINES)
+        EXPECT_EQ(find_symbol(elf, l.name).value >> 16, 0xC000u) << l.name;
+    EXPECT_EQ(find_symbol(elf, "kern::IDT").size, 2288u);
+    EXPECT_EQ(find_symbol(elf, "kern::IDT").value % 8, 0u);
+    EXPECT_EQ(find_symbol(elf, "kern::keys").size, 127u * 4);
+    EXPECT_EQ(find_symbol(elf, "kern::currentTimer").size, 4u);
 }
