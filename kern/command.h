@@ -16,4 +16,8 @@ int32_t Command_Register(const char* name, CommandHandler handler);
 void Command_Fire(const char* name, uint32_t first, uint32_t second);
 void Command_Exec();
 
+// For tests: commands registered, and the use count of one (-1 if none).
+int32_t Command_Count();
+int32_t Command_Uses(int32_t index);
+
 } // namespace kern

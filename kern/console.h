@@ -16,4 +16,11 @@ int32_t Console_IsOpen();
 void Console_Update();
 void Console_Draw();
 
+// For tests: history line `index` (0 newest), the input line with its
+// prompt, the next input slot, and the top edge (pixels x 4096).
+const char* Console_Line(int index);
+const char* Console_Input();
+int Console_InputIndex();
+int32_t Console_Offset();
+
 } // namespace kern

@@ -1,1 +1,91 @@
-// Not yet written.
+// The region allocator: regions are cut back to back from the heap, never
+// freed, and each is recorded with its size and the source that asked.
+#include "kern/memory.h"
+#include "kern/command.h"
+#include "kern/console.h"
+#include "kern/string.h"
+
+namespace kern {
+
+const uint32_t NUMBER_BUFFER = 32;
+const uint32_t REPORT_LINE = 128;
+
+// The load-time value is the heap's start: nothing sets it before the first
+// allocation.
+static uint32_t heapPtr = HEAP_FIRST;
+static uint32_t allocRegions;
+static uint32_t allocSizes[MAX_REGIONS];
+static int32_t allocLines[MAX_REGIONS];
+static const char* allocFiles[MAX_REGIONS];
+
+void Mem_EarlyInit() { allocRegions = 0; }
+
+void* Mem_AllocRegion(uint32_t size, const char* file, int32_t line)
+{
+    if (size > HEAP_LAST - heapPtr) {
+        Console_WriteLine("WARNING: OUT OF MEMORY. CANNOT ALLOCATE REGION!!!");
+        return nullptr;
+    }
+    if (allocRegions == MAX_REGIONS) {
+        Console_WriteLine("WARNING: TOO MANY REGIONS. CANNOT ALLOCATE REGION!!!");
+        return nullptr;
+    }
+    uint32_t start = heapPtr;
+    heapPtr += size;
+    allocSizes[allocRegions] = size;
+    allocLines[allocRegions] = line;
+    allocFiles[allocRegions] = file;
+    allocRegions++;
+    return reinterpret_cast<void*>(start);
+}
+
+void Mem_LateInit()
+{
+    Command_Register("meminfo", mem_print_info);
+    Command_Register("memregion", mem_print_regions);
+}
+
+// Sizes beyond 2^31 cannot occur: the whole heap is 8 MiB.
+static char* number(uint32_t value, char buffer[NUMBER_BUFFER])
+{
+    return putint(static_cast<int32_t>(value), buffer, NUMBER_BUFFER);
+}
+
+uint32_t mem_print_info(uint32_t, uint32_t)
+{
+    char size[NUMBER_BUFFER], used[NUMBER_BUFFER], left[NUMBER_BUFFER], regions[NUMBER_BUFFER];
+    number(HEAP_SIZE, size);
+    number(heapPtr - HEAP_FIRST, used);
+    number(HEAP_LAST - heapPtr, left);
+    number(allocRegions, regions);
+
+    char line[REPORT_LINE];
+    strcpy(size, line);
+    strcat(" / ", line);
+    strcat(used, line);
+    strcat(" / ", line);
+    strcat(left, line);
+    strcat(" / ", line);
+    strcat(regions, line);
+    Console_WriteLine("Heap Size / Used / Free / Regions");
+    Console_WriteLine(line);
+    return 0;
+}
+
+uint32_t mem_print_regions(uint32_t, uint32_t)
+{
+    char text[NUMBER_BUFFER];
+    for (uint32_t i = 0; i < allocRegions; i++) {
+        Console_WriteLine(number(allocSizes[i], text));
+        Console_AppendLine("b by ");
+        Console_AppendLine(allocFiles[i]);
+        Console_AppendLine(":");
+        Console_AppendLine(putint(allocLines[i], text, NUMBER_BUFFER));
+    }
+    return 0;
+}
+
+uint32_t Mem_HeapPtr() { return heapPtr; }
+uint32_t Mem_Regions() { return allocRegions; }
+
+} // namespace kern

@@ -19,4 +19,8 @@ void Mem_LateInit();
 uint32_t mem_print_info(uint32_t first, uint32_t second);
 uint32_t mem_print_regions(uint32_t first, uint32_t second);
 
+// For tests: the next free byte and the number of regions recorded.
+uint32_t Mem_HeapPtr();
+uint32_t Mem_Regions();
+
 } // namespace kern
