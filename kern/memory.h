@@ -11,7 +11,8 @@ const uint32_t HEAP_SIZE = 0x800000;
 const uint32_t MAX_REGIONS = 32;
 
 void Mem_EarlyInit();
-// The region's address, or null (with a warning line) when it does not fit.
+// The region's address, or null (with a warning line) when it does not fit
+// or when MAX_REGIONS regions are already recorded.
 // `file` is kept by pointer: pass a constant text.
 void* Mem_AllocRegion(uint32_t size, const char* file, int32_t line);
 void Mem_LateInit();

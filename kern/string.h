@@ -13,7 +13,8 @@ int32_t strcmp(const char* first, const char* second);
 void strcpy(const char* source, char* destination);
 void strcat(const char* source, char* destination);
 // Decimal digits of value (a '-' first when negative) into buffer, never
-// writing more than size bytes; null when size is 0.
+// writing more than size bytes: a text that does not fit whole with its
+// terminator is written as the empty text. Null when size is 0.
 char* putint(int32_t value, char* buffer, uint32_t size);
 
 } // namespace kern
