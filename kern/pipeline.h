@@ -17,4 +17,10 @@ void model_transform(int on);
 void view_transform(int on);
 void projection_transform(int on);
 
+// For tests: the camera matrix last built, how many triangles reached the
+// rasteriser since start-up, and the last of them as it was handed over.
+Mat3 Pipeline_CameraMatrix();
+uint32_t Pipeline_Drawn();
+Triangle Pipeline_LastDrawn();
+
 } // namespace kern
