@@ -34,7 +34,7 @@ bool map_back_buffer()
     if (got == want)
         return true;
     if (got != MAP_FAILED)
-        munmap(got, MAP_LENGTH);   // an old kernel placed it elsewhere
+        munmap(got, MAP_LENGTH);   // a Linux without the no-replace flag put it elsewhere
     return got == MAP_FAILED && errno == EEXIST;
 }
 
