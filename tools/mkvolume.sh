@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Makes a 1.44 MB FAT12 volume with mtools.
 #
-#   mkvolume.sh -o IMAGE [-R RESERVED] [-b BOOTSECTOR] [-r STAGES] [FILE[:NAME]]...
+#   mkvolume.sh -o IMAGE [-R RESERVED] [-c CLUSTER] [-b BOOTSECTOR] [-r STAGES] [FILE[:NAME]]...
 #
 #   -R  reserved sectors (default 1, the standard layout)
+#   -c  sectors per cluster (default 1, the standard layout)
 #   -b  boot sector: its first 512 bytes, with mformat writing the BPB in
 #   -r  image of the reserved sectors after the boot sector (the boot stages),
 #       written from sector 1 on; it must fit in RESERVED - 1 sectors
@@ -12,11 +13,12 @@
 #       case flag)
 set -euo pipefail
 
-out= boot= stages= reserved=1
-while getopts "o:R:b:r:" opt; do
+out= boot= stages= reserved=1 cluster=1
+while getopts "o:R:c:b:r:" opt; do
     case $opt in
     o) out=$OPTARG ;;
     R) reserved=$OPTARG ;;
+    c) cluster=$OPTARG ;;
     b) boot=$OPTARG ;;
     r) stages=$OPTARG ;;
     *) exit 2 ;;
@@ -27,7 +29,7 @@ shift $((OPTIND - 1))
 
 export MTOOLS_SKIP_CHECK=1 MTOOLS_NO_VFAT=0
 rm -f "$out"
-mformat -C -f 1440 -R "$reserved" -N 12345678 ${boot:+-B "$boot"} -i "$out" ::
+mformat -C -f 1440 -c "$cluster" -R "$reserved" -N 12345678 ${boot:+-B "$boot"} -i "$out" ::
 
 if [ -n "$stages" ]; then
     size=$(stat -c %s "$stages")

@@ -13,7 +13,7 @@ namespace {
 
 const Rows GEOMETRY = {
     "Quillon's Rattlebox Bootloader II", "", "FAT12 Filesystem Info",
-    "Reserved Sectors: 32", "Sectors Per FAT: 9", "Number of FATs: 2",
+    "Reserved Sectors: 32", "Sectors Per FAT: 2", "Number of FATs: 2",
     "Max Root Dir Entries: 224", "", "Root Directory Listing:",
 };
 
@@ -74,7 +74,7 @@ TEST(Boot, TheLoaderListsTheVolumeAndEntersTheKernelAtStart)
         "",
         "Loading Kernel to temp location. Reloc 0xC0000000",
         "",
-        "KRNL.VOX loaded at 0xBFC12420",
+        "KRNL.VOX loaded at 0xBFC10820"   // 0xBFC10000 + 2 FATs * 2 * 512, one entry,
     }));
 
     qemu::resume(m);
@@ -97,7 +97,7 @@ TEST(Boot, AVolumeWithoutAKernelEndsInTheNotFoundHalt)
 TEST(Boot, ALowerCaseKernelNameIsNotFound)
 {
     std::string disk = system_volumes::make({{KERNEL_FILE, "KRNL.VOX"}}, "lower.img");
-    system_volumes::patch(disk, system_volumes::root_directory_offset(),
+    system_volumes::patch(disk, system_volumes::root_directory_offset(disk),
                           Bytes{'k', 'r', 'n', 'l', ' ', ' ', ' ', ' ', 'v', 'o', 'x'});
     Rows rows = boot_to_halt(disk);
     ASSERT_GE(rows.size(), 11u);

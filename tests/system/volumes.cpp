@@ -10,7 +10,8 @@ std::string make(const std::vector<testing_support::VolumeFile>& files, const st
 {
     std::string path = testing_support::scratch_dir() + "/" + name;
     std::string cmd = std::string(MKVOLUME) + " -o '" + path + "' -R " +
-                      std::to_string(BOOT_RESERVED_SECTORS) + " -b '" BOOT_SECTOR_BIN "' -r '" +
+                      std::to_string(BOOT_RESERVED_SECTORS) + " -c " +
+                      std::to_string(SYSTEM_CLUSTER_SECTORS) + " -b '" BOOT_SECTOR_BIN "' -r '" +
                       BOOT_RESERVED_BIN + "'";
     for (const testing_support::VolumeFile& f : files)
         cmd += " '" + f.path + ":" + f.name + "'";
@@ -28,7 +29,13 @@ void patch(const std::string& path, size_t offset, const testing_support::Bytes&
         throw std::runtime_error("cannot patch " + path);
 }
 
-size_t root_directory_offset() { return (BOOT_RESERVED_SECTORS + 2 * 9) * 512; }
+size_t root_directory_offset(const std::string& path)
+{
+    testing_support::Bytes b = testing_support::read_file(path);
+    size_t reserved = testing_support::get16(b, 0x0E), fats = b.at(0x10);
+    size_t sectors_per_fat = testing_support::get16(b, 0x16);
+    return (reserved + fats * sectors_per_fat) * 512;
+}
 
 std::vector<std::string> text_rows(const testing_support::Bytes& screen)
 {

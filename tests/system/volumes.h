@@ -14,8 +14,8 @@ std::string make(const std::vector<testing_support::VolumeFile>& files, const st
 // Patches bytes of a volume file in place (to craft names mtools won't write).
 void patch(const std::string& path, size_t offset, const testing_support::Bytes& bytes);
 
-// Byte offset of the root directory on a system volume.
-size_t root_directory_offset();
+// Byte offset of the root directory of a volume, from its boot sector.
+size_t root_directory_offset(const std::string& path);
 
 // The 80x25 text screen of a machine, one string per row without trailing
 // blanks, trailing empty rows removed.

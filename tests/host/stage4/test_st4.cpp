@@ -344,7 +344,8 @@ TEST(Loader, LoadsTheRealKernelFromTheSystemImage)
     EXPECT_EQ(rows[3], "Reserved Sectors: 32");
     EXPECT_EQ(rows[9].substr(0, 9), "KRNL.VOX ");
     EXPECT_EQ(rows[9].substr(rows[9].size() - 11), " <-- KERNEL");
-    EXPECT_EQ(rows[13], "KRNL.VOX loaded at 0xBFC12420");
+    EXPECT_EQ(rows[4], "Sectors Per FAT: 2");   // 4 KiB clusters
+    EXPECT_EQ(rows[13], "KRNL.VOX loaded at 0xBFC10820");
 }
 
 TEST(Loader, CompareHelperMatchesByteRuns)

@@ -1,0 +1,289 @@
+// The kernel's start-up and frame loop, run on the host: the retrace port's
+// fake ends each frame, moves time on by one 70 Hz frame of timer ticks,
+// and lets the test press keys between frames as the keyboard line would.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+
+#include "fake_uart.h"
+#include "hw_host.h"
+#include "kern/ckern.h"
+#include "kern/console.h"
+#include "kern/idt.h"
+#include "kern/keyboard.h"
+#include "kern/timer.h"
+#include "kern/video.h"
+#include "render.h"
+
+using namespace kern;
+
+namespace {
+
+struct LoopStopped {};
+
+const std::string STARTUP_LINES =
+    "Bare metal x86 32-bit 3d renderer Brindlewort v0.0.6\n"
+    "Written by the Brindlewort kernel team\n"
+    "Backface culling ENABLED\n"
+    "Model transform matrix ENABLED\n"
+    "View vector/matrix transform ENABLED\n"
+    "Perspective projection ENABLED\n"
+    "REMEMBER! You only have 4MiB for your kernel before you clobber the stack!\n"
+    "Also 8MiB of allocable memory after the stack!\n";
+
+uint8_t scancode;
+
+// Delivers one byte on the keyboard line: the handler reads port 0x60.
+void press(uint8_t code)
+{
+    scancode = code;
+    irq1_handler();
+}
+
+void tap(uint8_t make)
+{
+    press(make);
+    press(static_cast<uint8_t>(make | 0x80));
+}
+
+// Runs kmain until `frames` frames are drawn; after frame n is drawn (before
+// it is shown), between(n) may press keys. Returns with frame `frames` in
+// the back buffer.
+void run_kmain(int frames, std::function<void(int)> between = [](int) {})
+{
+    hwsim::reset();
+    hwsim::uart_attach();
+    hwsim::on_in(0x60, [](uint16_t) { return scancode; });
+    static int reads;
+    static int drawn;
+    reads = 0;
+    drawn = 0;
+    hwsim::on_in(0x3DA, [frames, between](uint16_t) -> uint16_t {
+        if (reads++ % 2 == 1) {                       // the retrace begins
+            Timer_SetCount(GetCurrentTimer() + 852);   // one 70 Hz frame later
+            return 0x08;
+        }
+        drawn++;                                      // frame `drawn` is in the back buffer
+        if (drawn == frames)
+            throw LoopStopped{};
+        between(drawn);
+        return 0x00;
+    });
+    EXPECT_THROW(kmain(), LoopStopped);
+}
+
+render::Frame back_buffer_copy()
+{
+    render::Frame f;
+    std::memcpy(f.data(), back_buffer(), f.size());
+    return f;
+}
+
+render::Frame view_at(Fixed x, Fixed y, Fixed z, int32_t pitch = 0, int32_t yaw = 0)
+{
+    return render::render_frame({{x, y, z}, pitch, yaw}, render::all_on());
+}
+
+int differing_pixels(const render::Frame& a, const render::Frame& b, int first_row = 0)
+{
+    int n = 0;
+    for (size_t i = static_cast<size_t>(first_row) * SCREEN_WIDTH; i < a.size(); i++)
+        n += a[i] != b[i];
+    return n;
+}
+
+const Fixed STEP = 256 * FIXED_ONE;
+const Fixed START_Z = -4096 * FIXED_ONE;
+
+} // namespace
+
+TEST(Kmain, StartUpWritesTheBannerTheSwitchesAndTheReminder)
+{
+    run_kmain(1);
+    EXPECT_EQ(hwsim::uart_output(), STARTUP_LINES);
+    EXPECT_TRUE(hwsim::interrupts_enabled());
+}
+
+TEST(Kmain, StartUpProgramsSerialFirstThenTimerThenControllers)
+{
+    run_kmain(2);
+    std::vector<hwsim::Access> t = hwsim::trace_without_delays();
+    auto first = [&](hwsim::Access a) {
+        for (size_t i = 0; i < t.size(); i++)
+            if (t[i] == a)
+                return static_cast<long>(i);
+        return -1L;
+    };
+    ASSERT_EQ(t[0], hwsim::out8(0x3F9, 0x00));       // UART interrupts off, the very first access
+    long timer = first(hwsim::out8(0x43, 0x36));
+    long pic = first(hwsim::out8(0x20, 0x11));
+    long retrace = first(hwsim::in8(0x3DA, 0x00));
+    EXPECT_GT(timer, 0);
+    EXPECT_GT(pic, timer);
+    EXPECT_GT(retrace, pic);
+    EXPECT_EQ(hwsim::lidt_count(), 1);
+}
+
+TEST(Kmain, TheFirstFrameShowsTheCubeFromTheStartCamera)
+{
+    run_kmain(1);
+    render::Frame shown = back_buffer_copy();
+    EXPECT_EQ(differing_pixels(shown, view_at(0, 0, START_Z)), 0);
+}
+
+TEST(Kmain, TheFrameIsCopiedToTheDisplayAfterTheRetrace)
+{
+    run_kmain(2);   // frame 1 has been shown, frame 2 is drawn
+    render::Frame first = view_at(0, 0, START_Z);
+    EXPECT_EQ(std::memcmp(reinterpret_cast<const void*>(VIDEO_MEMORY), first.data(), first.size()), 0);
+}
+
+TEST(Kmain, HoldingWMovesForwardOneStepAFrame)
+{
+    run_kmain(3, [](int frame) {
+        if (frame == 1)
+            press(KEY_W);
+    });
+    EXPECT_EQ(differing_pixels(back_buffer_copy(), view_at(0, 0, START_Z + 2 * STEP)), 0);
+}
+
+TEST(Kmain, AMovesTowardMinusXFromTheSecondFrameOn)
+{
+    run_kmain(2, [](int frame) {
+        if (frame == 1)
+            press(KEY_A);
+    });
+    EXPECT_EQ(differing_pixels(back_buffer_copy(), view_at(-STEP, 0, START_Z)), 0);
+}
+
+TEST(Kmain, HoldingLTurnsTheView)
+{
+    run_kmain(4, [](int frame) {
+        if (frame == 1)
+            press(KEY_L);
+    });
+    EXPECT_EQ(differing_pixels(back_buffer_copy(), view_at(0, 0, START_Z, 0, 3 * 64)), 0);
+}
+
+TEST(Kmain, TheConsoleRunsTypedCommandsAndLocksTheCamera)
+{
+    run_kmain(14, [](int frame) {
+        if (frame == 1)
+            press(KEY_BACKQUOTE);   // held: the console opens in frame 2
+        if (frame == 2) {
+            press(KEY_W);           // typed, not a camera key any more
+            for (uint8_t code : {0x14, 0x12, 0x1F, 0x14, 0x1C})   // t e s t Enter
+                tap(code);
+        }
+    });
+    std::string out = hwsim::uart_output();
+    EXPECT_EQ(out.substr(STARTUP_LINES.size()), ">wtest\nCommand not found.\n");
+    // Ten frames after opening the console covers rows 0-99, and the camera
+    // has not moved: below the console the scene is the start view.
+    render::Frame shown = back_buffer_copy();
+    EXPECT_EQ(Console_Offset(), -100 * FIXED_ONE);
+    EXPECT_EQ(shown[99 * SCREEN_WIDTH + 319], 8);
+    EXPECT_EQ(shown[100 * SCREEN_WIDTH + 319], 0);
+    EXPECT_EQ(differing_pixels(shown, view_at(0, 0, START_Z), 100), 0);
+}
+
+TEST(Kmain, TestSaysHello)
+{
+    run_kmain(4, [](int frame) {
+        if (frame == 1)
+            press(KEY_BACKQUOTE);
+        if (frame == 2)
+            for (uint8_t code : {0x14, 0x12, 0x1F, 0x14, 0x1C})
+                tap(code);
+    });
+    EXPECT_EQ(hwsim::uart_output().substr(STARTUP_LINES.size()), ">test\nHello!\n");
+}
+
+TEST(CameraStep, TheFirstFrameUsesTheStartVectors)
+{
+    CameraKeys a = {};
+    a.left = true;
+    Camera c = camera_step(camera_start(), a);
+    EXPECT_EQ(c.position.x, STEP);           // right starts as (1.0, 0, 0)
+    EXPECT_EQ(c.right.x, -FIXED_ONE);        // forward x up at yaw 0
+    c = camera_step(c, a);
+    EXPECT_EQ(c.position.x, 0);
+}
+
+TEST(CameraStep, OpposingKeysCancel)
+{
+    CameraKeys k = {true, true, true, true, true, true, true, true, true, true};
+    Camera start = camera_start();
+    Camera c = camera_step(camera_step(start, k), k);
+    EXPECT_EQ(c.position.x, start.position.x);
+    EXPECT_EQ(c.position.y, start.position.y);
+    EXPECT_EQ(c.position.z, start.position.z);
+    EXPECT_EQ(c.pitch, 0);
+    EXPECT_EQ(c.yaw, 0);
+}
+
+TEST(CameraStep, VectorsFollowTheYawOnlyAndAnglesNeverWrap)
+{
+    CameraKeys k = {};
+    k.yaw_right = true;
+    k.pitch_up = true;
+    Camera c = camera_start();
+    for (int i = 0; i < 200; i++)
+        c = camera_step(c, k);
+    EXPECT_EQ(c.yaw, 12800);     // past a full turn, not wrapped
+    EXPECT_EQ(c.pitch, 12800);
+    EXPECT_EQ(c.forward.x, sin(12800));
+    EXPECT_EQ(c.forward.y, 0);
+    EXPECT_EQ(c.forward.z, sin(12800 + 2048));
+    EXPECT_EQ(c.right.x, fixed_neg(c.forward.z));
+    EXPECT_EQ(c.right.y, 0);
+    EXPECT_EQ(c.right.z, c.forward.x);
+    // Height changes only with Q and E, whatever the pitch.
+    k = {};
+    k.ahead = true;
+    c = camera_step(c, k);
+    EXPECT_EQ(c.position.y, 0);
+}
+
+TEST(CameraStep, ThePositionStopsAtTheLimitOnEveryAxis)
+{
+    CameraKeys k = {};
+    k.ahead = true;
+    k.up = true;
+    Camera c = camera_start();
+    for (int i = 0; i < 700; i++)   // 700 * 256.0 passes 160000.0
+        c = camera_step(c, k);
+    EXPECT_EQ(c.position.z, POSITION_LIMIT);
+    EXPECT_EQ(c.position.y, POSITION_LIMIT);
+    k = {};
+    k.back = true;
+    k.down = true;
+    c = camera_step(c, k);
+    EXPECT_EQ(c.position.z, POSITION_LIMIT - STEP);
+    for (int i = 0; i < 1400; i++)
+        c = camera_step(c, k);
+    EXPECT_EQ(c.position.z, -POSITION_LIMIT);
+    EXPECT_EQ(c.position.y, -POSITION_LIMIT);
+    EXPECT_EQ(c.position.x, 0);
+}
+
+TEST(CameraStep, TheCubeStaysInPlaceAtTheLimit)
+{
+    // Far out the cube is a speck, but it is where it should be: straight
+    // ahead of a camera looking back toward the origin.
+    render::Frame f = view_at(0, 0, -POSITION_LIMIT);
+    int lit = 0;
+    for (uint8_t p : f)
+        lit += p != 0;
+    EXPECT_GT(lit, 0);
+    EXPECT_NE(f[100 * SCREEN_WIDTH + 160], 0);
+}
+
+TEST(Testcmd, WritesHello)
+{
+    hwsim::reset();
+    hwsim::uart_attach();
+    EXPECT_EQ(testcmd(7, 9), 0u);
+    EXPECT_EQ(hwsim::uart_output(), "Hello!\n");
+}
