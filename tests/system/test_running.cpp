@@ -142,12 +142,41 @@ TEST(Running, TheDisplayShowsTheHostsFrameOfTheStartCamera)
     std::vector<int> shown = displayed(m);
     EXPECT_EQ(differing(shown, view(START_Z)), 0);
 
-    // The README's picture comes from this very path.
-    png::Image image{kern::SCREEN_WIDTH, kern::SCREEN_HEIGHT, {}};
-    for (int p : shown)
-        image.pixels.push_back(static_cast<uint8_t>(p < 0 ? 0 : p));
-    EXPECT_TRUE(png::write_indexed(SCREENSHOT_DIR "/running.png", image));
     qemu::stop(m);
+}
+
+TEST(Running, AScreenshotOfAFlight)
+{
+    // The README's picture, taken through the same screendump path.
+    qemu::Machine m = boot_running();
+    ASSERT_TRUE(wait_started(m));
+    hold(m, "q", 12);   // down, right and back: the cube below the console
+    hold(m, "d", 20);
+    hold(m, "s", 24);
+    hold(m, "i", 1);
+    hold(m, "j", 7);
+    open_console(m);
+    qemu::type(m, "help\n");
+    ASSERT_TRUE(qemu::wait_serial(m, "Nobody is coming to help you.\n", 10));
+    wait_frames(m, 2);
+    std::vector<int> shown = displayed(m);
+    qemu::stop(m);
+
+    std::set<int> scene, console;
+    for (int y = 0; y < kern::SCREEN_HEIGHT; y++)
+        for (int x = 0; x < kern::SCREEN_WIDTH; x++) {
+            int p = shown[y * kern::SCREEN_WIDTH + x];
+            ASSERT_GE(p, 0) << "not a palette colour at " << x << "," << y;
+            (y < 100 ? console : scene).insert(p);
+        }
+    EXPECT_EQ(console, (std::set<int>{8, 15}));   // background and text
+    EXPECT_GE(scene.size(), 3u);                   // black and at least two faces
+
+    png::Image image{2 * kern::SCREEN_WIDTH, 2 * kern::SCREEN_HEIGHT, {}};
+    for (int y = 0; y < image.height; y++)
+        for (int x = 0; x < image.width; x++)
+            image.pixels.push_back(static_cast<uint8_t>(shown[(y / 2) * kern::SCREEN_WIDTH + x / 2]));
+    EXPECT_TRUE(png::write_indexed(SCREENSHOT_DIR "/screenshot.png", image));
 }
 
 TEST(Running, HoldingLTurnsTheViewByWholeYawSteps)
