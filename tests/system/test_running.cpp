@@ -9,20 +9,12 @@
 #include "png.h"
 #include "qemu.h"
 #include "render.h"
+#include "transcript.h"
 
 using namespace testing_support;
 
 namespace {
 
-const std::string STARTUP_LINES =
-    "Bare metal x86 32-bit 3d renderer Brindlewort v0.0.6\n"
-    "Written by the Brindlewort kernel team\n"
-    "Backface culling ENABLED\n"
-    "Model transform matrix ENABLED\n"
-    "View vector/matrix transform ENABLED\n"
-    "Perspective projection ENABLED\n"
-    "REMEMBER! You only have 4MiB for your kernel before you clobber the stack!\n"
-    "Also 8MiB of allocable memory after the stack!\n";
 
 const kern::Fixed START_Z = -4096 * kern::FIXED_ONE;
 const kern::Fixed STEP = 256 * kern::FIXED_ONE;
