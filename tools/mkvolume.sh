@@ -41,9 +41,9 @@ if [ -n "$stages" ]; then
     dd if="$stages" of="$out" bs=512 seek=1 conv=notrunc status=none
 fi
 
-for spec in "$@"; do
-    src=${spec%%:*}
-    name=${spec#*:}
-    [ "$name" != "$spec" ] || name=$(basename "$src")
+for entry in "$@"; do
+    src=${entry%%:*}
+    name=${entry#*:}
+    [ "$name" != "$entry" ] || name=$(basename "$src")
     mcopy -i "$out" "$src" "::$name"
 done
