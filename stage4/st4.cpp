@@ -16,19 +16,57 @@ const uint16_t ATA_DRIVE = 0x1F6;
 const uint16_t ATA_STATUS = 0x1F7; // read: status; write: command
 const uint8_t ATA_DRIVE_LBA_MASTER = 0xE0;
 const uint8_t ATA_CMD_READ_SECTORS = 0x20;
+// Status bits: BSY, device fault, data request, error.
 const uint8_t ATA_BSY = 0x80;
+const uint8_t ATA_DF = 0x20;
 const uint8_t ATA_DRQ = 0x08;
+const uint8_t ATA_ERR = 0x01;
 // Fifteen status reads take the 400 ns a drive needs before its status is valid.
 const int ATA_SETTLE_READS = 15;
 
 const int DIR_ENTRY_SIZE = 32;
-const uint32_t FAT12_LAST_CLUSTER = 0xFF7; // 0xFF8-0xFFF end a chain
+const uint32_t FIRST_CLUSTER = 2;
+const uint32_t FAT12_HIGHEST_CLUSTER = 0xFF6;   // 0xFF7 marks a bad cluster
+const uint32_t FAT12_END_FIRST = 0xFF8;         // 0xFF8-0xFFF end a chain
+const uint32_t FAT12_END_LAST = 0xFFF;
+
+const uint32_t ELF_HEADER_SIZE = 52;
+const uint32_t ELF_PHDR_SIZE = 32;
+const uint32_t ELFCLASS32 = 1;
+const uint32_t ELFDATA2LSB = 1;
+const uint32_t EM_386 = 3;
 const uint32_t PT_LOAD = 1;
+const uint32_t PF_X = 1;
 
 uint32_t bpbBuffer = BPB_BUFFER;
 uint32_t pBpb;
 
 static uint8_t* at(uint32_t address) { return reinterpret_cast<uint8_t*>(address); }
+// The loader's addresses are 32-bit, also where the host's pointers are wider.
+static uint32_t addressOf(const uint8_t* p)
+{
+    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p));
+}
+static uint32_t min(uint32_t a, uint32_t b) { return a < b ? a : b; }
+
+// The one way a load fails: "ERROR: ", what went wrong and the value at
+// fault (written by `put`), then the halt.
+[[noreturn]] static void fail(const char* what, uint32_t value, void (*put)(uint32_t) = putint)
+{
+    puts("ERROR: ");
+    puts(what);
+    putch(' ');
+    put(value);
+    putch('\n');
+    stop();
+}
+
+[[noreturn]] static void fail(const char* what)
+{
+    puts("ERROR: ");
+    writeLine(what);
+    stop();
+}
 
 uint16_t rd16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
@@ -51,21 +89,27 @@ static void ata_out(uint16_t port, uint8_t value)
     io_delay();
 }
 
-// Polls the status at least ATA_SETTLE_READS times, until `done` holds.
-static void ata_wait(bool (*done)(uint8_t status))
+// Polls the status at least ATA_SETTLE_READS times until BSY is clear and
+// the `ready` bits are set. The other bits mean nothing while BSY is set; a
+// drive that then shows ERR or DF, or never gets there, ends the load at `lba`.
+static void ata_wait(uint8_t ready, uint32_t lba)
 {
-    for (int reads = 1;; reads++)
-        if (done(ata_in(ATA_STATUS)) && reads >= ATA_SETTLE_READS)
+    for (uint32_t reads = 1; reads <= ATA_WAIT_READS; reads++) {
+        uint8_t status = ata_in(ATA_STATUS);
+        if (reads < ATA_SETTLE_READS || (status & ATA_BSY))
+            continue;
+        if (status & (ATA_ERR | ATA_DF))
+            fail("DISK FAULT AT LBA", lba);
+        if ((status & ready) == ready)
             return;
+    }
+    fail("DISK TIMEOUT AT LBA", lba);
 }
-
-static bool not_busy(uint8_t status) { return !(status & ATA_BSY); }
-static bool data_ready(uint8_t status) { return status & ATA_DRQ; }
 
 void ReadSectors(uint32_t lba, uint32_t count, uint8_t* buffer)
 {
     ata_in(ATA_STATUS);
-    ata_wait(not_busy);
+    ata_wait(0, lba);
     ata_out(ATA_DRIVE, static_cast<uint8_t>(ATA_DRIVE_LBA_MASTER | ((lba >> 24) & 0x0F)));
     ata_out(ATA_FEATURES, 0x00);
     ata_out(ATA_COUNT, static_cast<uint8_t>(count));
@@ -76,8 +120,8 @@ void ReadSectors(uint32_t lba, uint32_t count, uint8_t* buffer)
     uint32_t sectors = count & 0xFF;
     for (uint32_t s = 0; s < sectors; s++) {
         ata_in(ATA_STATUS);
-        ata_wait(data_ready);
-        uint8_t* dst = buffer + 512 * s;
+        ata_wait(ATA_DRQ, lba + s);
+        uint8_t* dst = buffer + SECTOR_SIZE * s;
         for (int w = 0; w < 256; w++) {
             uint16_t word = inw(ATA_DATA);
             io_delay();
@@ -111,6 +155,9 @@ Bpb readBpb(const uint8_t* s)
     b.fats = s[0x10];
     b.rootEntries = rd16(s + 0x11);
     b.sectorsPerFat = rd16(s + 0x16);
+    b.totalSectors = rd16(s + 0x13);
+    if (b.totalSectors == 0)
+        b.totalSectors = rd32(s + 0x20);
     return b;
 }
 
@@ -127,6 +174,30 @@ void printGeometry(const Bpb& b)
     putch('\n');
 }
 
+static bool powerOfTwo(uint32_t n) { return n != 0 && (n & (n - 1)) == 0; }
+
+void checkBpb(const Bpb& b)
+{
+    if (b.bytesPerSector != SECTOR_SIZE)
+        fail("BAD BYTES PER SECTOR", b.bytesPerSector);
+    if (!powerOfTwo(b.sectorsPerCluster))
+        fail("BAD SECTORS PER CLUSTER", b.sectorsPerCluster);
+    if (b.reservedSectors == 0)
+        fail("BAD RESERVED SECTORS", b.reservedSectors);
+    if (b.fats == 0)
+        fail("BAD NUMBER OF FATS", b.fats);
+    if (b.sectorsPerFat == 0)
+        fail("BAD SECTORS PER FAT", b.sectorsPerFat);
+    uint32_t rootBytes = b.rootEntries * DIR_ENTRY_SIZE;
+    if (rootBytes == 0 || rootBytes % SECTOR_SIZE != 0 || rootBytes / SECTOR_SIZE > MAX_TRANSFER)
+        fail("BAD ROOT DIR ENTRIES", b.rootEntries);
+    // FATs and root directory, read to FAT_SCRATCH onward, end below the kernel.
+    if (b.fats * b.sectorsPerFat + rootDirSectors(b) > (KERNEL_BASE - FAT_SCRATCH) / SECTOR_SIZE)
+        fail("FAT AREA TOO LARGE", b.fats * b.sectorsPerFat);
+    if (b.totalSectors < dataSector(b) + b.sectorsPerCluster)
+        fail("BAD TOTAL SECTORS", b.totalSectors);
+}
+
 uint32_t rootDirSector(const Bpb& b) { return b.reservedSectors + b.fats * b.sectorsPerFat; }
 
 uint32_t rootDirSectors(const Bpb& b)
@@ -137,6 +208,16 @@ uint32_t rootDirSectors(const Bpb& b)
 uint8_t* rootDirBuffer(const Bpb& b)
 {
     return at(FAT_SCRATCH + b.fats * b.sectorsPerFat * b.bytesPerSector);
+}
+
+uint32_t dataSector(const Bpb& b) { return rootDirSector(b) + rootDirSectors(b); }
+
+uint32_t highestCluster(const Bpb& b)
+{
+    uint32_t byData = FIRST_CLUSTER - 1 + (b.totalSectors - dataSector(b)) / b.sectorsPerCluster;
+    // Cluster c's entry takes bytes c + c/2 and the next: both in the first FAT.
+    uint32_t byFat = (2 * b.sectorsPerFat * b.bytesPerSector - 3) / 3;
+    return min(min(byData, byFat), FAT12_HIGHEST_CLUSTER);
 }
 
 // Writes up to `max` bytes of a space-padded name field.
@@ -177,7 +258,7 @@ DirScan listDirectory(uint8_t* dir, uint32_t entries)
 
 uint32_t clusterSector(const Bpb& b, uint32_t cluster)
 {
-    return rootDirSector(b) + rootDirSectors(b) + (cluster - 2) * b.sectorsPerCluster;
+    return dataSector(b) + (cluster - FIRST_CLUSTER) * b.sectorsPerCluster;
 }
 
 uint32_t nextCluster(const Bpb& b, uint32_t cluster)
@@ -190,13 +271,73 @@ uint32_t nextCluster(const Bpb& b, uint32_t cluster)
     return cluster & 1 ? word >> 4 : word & 0x0FFF;
 }
 
+static bool endOfChain(uint32_t cluster)
+{
+    return cluster >= FAT12_END_FIRST && cluster <= FAT12_END_LAST;
+}
+
 uint8_t* loadChain(const Bpb& b, uint32_t first, uint8_t* image)
 {
-    for (uint32_t cluster = first; cluster <= FAT12_LAST_CLUSTER; cluster = nextCluster(b, cluster)) {
-        ReadSectors(clusterSector(b, cluster), b.sectorsPerCluster, image);
-        image += b.sectorsPerCluster * b.bytesPerSector;
+    uint32_t highest = highestCluster(b);
+    uint32_t clusterBytes = b.sectorsPerCluster * b.bytesPerSector;
+    uint32_t address = addressOf(image);
+    uint32_t loaded = 0;
+    for (uint32_t cluster = first; !endOfChain(cluster); cluster = nextCluster(b, cluster)) {
+        if (cluster < FIRST_CLUSTER || cluster > highest)
+            fail("BAD CLUSTER", cluster);
+        if (++loaded > highest - 1)
+            fail("CLUSTER CHAIN LOOPS");
+        if (clusterBytes > KERNEL_BASE - address)
+            fail("KERNEL FILE TOO LARGE");
+        ReadSectors(clusterSector(b, cluster), b.sectorsPerCluster, at(address));
+        address += clusterBytes;
     }
-    return image;
+    return at(address);
+}
+
+// A loadable segment: its bytes in the image, its place in the kernel range.
+static void checkSegment(const uint8_t* ph, uint32_t length)
+{
+    uint32_t offset = rd32(ph + 0x04), vaddr = rd32(ph + 0x08);
+    uint32_t filesz = rd32(ph + 0x10), memsz = rd32(ph + 0x14);
+    if (filesz > memsz)
+        fail("SEGMENT FILE SIZE ABOVE MEMORY SIZE AT", vaddr, putintx);
+    if (offset > length || filesz > length - offset)
+        fail("SEGMENT OUTSIDE FILE AT", vaddr, putintx);
+    if (vaddr < KERNEL_BASE || vaddr > BOOT_STACK_BOTTOM || memsz > BOOT_STACK_BOTTOM - vaddr)
+        fail("SEGMENT OUTSIDE KERNEL RANGE AT", vaddr, putintx);
+}
+
+void checkElf(const uint8_t* image, uint32_t length)
+{
+    if (length < ELF_HEADER_SIZE)
+        fail("ELF HEADER TRUNCATED");
+    if (image[4] != ELFCLASS32)
+        fail("BAD ELF CLASS", image[4]);
+    if (image[5] != ELFDATA2LSB)
+        fail("BAD ELF BYTE ORDER", image[5]);
+    if (rd16(image + 0x12) != EM_386)
+        fail("BAD ELF MACHINE", rd16(image + 0x12));
+    uint32_t phoff = rd32(image + 0x1C);
+    uint32_t phentsize = rd16(image + 0x2A);
+    uint32_t phnum = rd16(image + 0x2C);
+    if (phnum != 0 && phentsize < ELF_PHDR_SIZE)
+        fail("BAD ELF PHENTSIZE", phentsize);
+    if (phoff > length || phnum * phentsize > length - phoff)
+        fail("PROGRAM HEADERS OUTSIDE FILE");
+    uint32_t entry = rd32(image + 0x18);
+    bool entryLoaded = false;
+    for (uint32_t i = 0; i < phnum; i++) {
+        const uint8_t* ph = image + phoff + i * phentsize;
+        uint32_t memsz = rd32(ph + 0x14);
+        if (rd32(ph) != PT_LOAD || memsz == 0)
+            continue;
+        checkSegment(ph, length);
+        if ((rd32(ph + 0x18) & PF_X) && entry - rd32(ph + 0x08) < memsz)
+            entryLoaded = true;
+    }
+    if (!entryLoaded)
+        fail("ENTRY OUTSIDE CODE SEGMENTS", entry, putintx);
 }
 
 void placeSegments(const uint8_t* image)
@@ -230,8 +371,9 @@ void st4main()
     pBpb = bpbBuffer;
     Bpb b = readBpb(at(pBpb));
     printGeometry(b);
+    checkBpb(b);
 
-    ReadSectors(rootDirSector(b), rootDirSectors(b) & 0xFF, rootDirBuffer(b));
+    ReadSectors(rootDirSector(b), rootDirSectors(b), rootDirBuffer(b));
     writeLine("\nRoot Directory Listing:");
     DirScan scan = listDirectory(rootDirBuffer(b), b.rootEntries);
     if (!scan.kernel) {
@@ -241,7 +383,7 @@ void st4main()
 
     writeLine("\nLoading Kernel to temp location. Reloc 0xC0000000");
     uint8_t* image = scan.end;
-    loadChain(b, rd16(scan.kernel + 0x1A), image);
+    uint8_t* end = loadChain(b, rd16(scan.kernel + 0x1A), image);
 
     putch('\n');
     uint32_t magic = rd32(image);
@@ -255,9 +397,10 @@ void st4main()
         stop();
     }
     puts("KRNL.VOX loaded at ");
-    putintx(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(image)));
+    putintx(addressOf(image));
     putch('\n');
 
+    checkElf(image, addressOf(end) - addressOf(image));
     placeSegments(image);
     call_entry(rd32(image + 0x18));
     stop();

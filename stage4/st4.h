@@ -16,11 +16,23 @@ void st4main();
 
 namespace loader {
 
-// Fixed places of the loader's buffers.
+// Fixed places of the loader's buffers. The FAT scratch sectors, the root
+// directory and the temporary kernel image all end below KERNEL_BASE; the
+// kernel's segments lie from KERNEL_BASE up to the boot stack, which the
+// boot environment sets from BOOT_STACK_BOTTOM to 0xC03FFFF0.
 const uint32_t BPB_BUFFER = 0xBFC04000;
 const uint32_t FAT_SCRATCH = 0xBFC10000;
 const uint32_t KERNEL_BASE = 0xC0000000;
+const uint32_t BOOT_STACK_BOTTOM = 0xC03F0000;
 const uint32_t ELF_MAGIC = 0x464C457F;
+
+// Every transfer moves 512-byte sectors, at most 255 of them.
+const uint32_t SECTOR_SIZE = 512;
+const uint32_t MAX_TRANSFER = 255;
+// Status polls before a drive counts as hung: each poll is a status read and
+// a delay write, at least 1 us each on the ISA bus, so this is over 30 s,
+// the longest a drive may stay busy spinning up.
+const uint32_t ATA_WAIT_READS = 1u << 24;
 
 // The boot sector fields the loader uses.
 struct Bpb {
@@ -30,6 +42,7 @@ struct Bpb {
     uint32_t fats;
     uint32_t rootEntries;
     uint32_t sectorsPerFat;
+    uint32_t totalSectors;   // the 16-bit count, or the 32-bit one when that is 0
 };
 
 // Result of the directory listing: the kernel entry (0 if none matched) and
@@ -51,14 +64,27 @@ uint32_t rd32(const uint8_t* p);
 
 Bpb readBpb(const uint8_t* sector);
 void printGeometry(const Bpb& b);
+// Ends the load with an "ERROR:" line naming the first field that no sound
+// FAT12 volume has, or that would place a buffer at or past KERNEL_BASE.
+void checkBpb(const Bpb& b);
 uint32_t rootDirSector(const Bpb& b);
 uint32_t rootDirSectors(const Bpb& b);
 uint8_t* rootDirBuffer(const Bpb& b);
+uint32_t dataSector(const Bpb& b);
+// The last cluster both the data area and the first FAT describe (at most 0xFF6).
+uint32_t highestCluster(const Bpb& b);
 DirScan listDirectory(uint8_t* dir, uint32_t entries);
 uint32_t clusterSector(const Bpb& b, uint32_t cluster);
 uint32_t nextCluster(const Bpb& b, uint32_t cluster);
 // Reads the chain from `first` into `image`; returns the end of the image.
+// A link out of range, a chain longer than the volume or an image reaching
+// KERNEL_BASE ends the load.
 uint8_t* loadChain(const Bpb& b, uint32_t first, uint8_t* image);
+// Ends the load unless the image of `length` bytes is a 32-bit little-endian
+// i386 ELF whose headers and loadable segments lie inside it, whose segments
+// land between KERNEL_BASE and BOOT_STACK_BOTTOM and whose entry lies in an
+// executable one. Writes nothing for a sound image.
+void checkElf(const uint8_t* image, uint32_t length);
 void placeSegments(const uint8_t* image);
 
 } // namespace loader

@@ -18,6 +18,7 @@ struct Drive {
     uint32_t word = 0;         // next word within the sector
     int busy = 0;              // status reads left showing BSY
     uint8_t error = 0;
+    uint64_t status_reads = 0;
 };
 
 std::shared_ptr<Drive> drive;
@@ -27,6 +28,7 @@ uint32_t sectors() { return static_cast<uint32_t>(drive->image.size() / 512); }
 uint16_t status(uint16_t)
 {
     Drive& d = *drive;
+    d.status_reads++;
     if (d.options.stuck_busy || d.busy > 0) {
         if (d.busy > 0)
             d.busy--;
@@ -48,8 +50,11 @@ uint16_t data(uint16_t)
     if (++d.word == 256) {
         d.word = 0;
         d.lba++;
-        if (--d.left > 0)
+        if (--d.left > 0) {
             d.busy = d.options.busy_reads;
+            if (d.lba == d.options.bad_sector)
+                d.error |= ERR;   // uncorrectable data: the transfer stops here
+        }
     }
     return v;
 }
@@ -70,6 +75,8 @@ void command(uint16_t, uint8_t value)
     d.error = d.options.fault_bits;
     if (lba + count > sectors())
         d.error |= ERR;        // ID not found: past the end of the disk
+    if (lba == d.options.bad_sector)
+        d.error |= ERR;
 }
 
 } // namespace
@@ -88,5 +95,6 @@ void ata_attach(std::vector<uint8_t> image, AtaOptions options)
 }
 
 const std::vector<AtaCommand>& ata_commands() { return drive->commands; }
+uint64_t ata_status_reads() { return drive->status_reads; }
 
 } // namespace hwsim

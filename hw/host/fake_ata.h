@@ -11,6 +11,7 @@ struct AtaOptions {
     bool stuck_busy = false;   // BSY never clears
     bool no_drq = false;       // the drive never offers data
     uint8_t fault_bits = 0;    // ERR (0x01) and/or DF (0x20) shown after a command
+    uint32_t bad_sector = 0xFFFFFFFF;   // reaching this LBA ends a read with ERR
 };
 
 struct AtaCommand {
@@ -21,5 +22,7 @@ struct AtaCommand {
 void ata_attach(std::vector<uint8_t> image, AtaOptions options = {});
 // READ SECTORS commands issued so far, in order.
 const std::vector<AtaCommand>& ata_commands();
+// Reads of the status port so far.
+uint64_t ata_status_reads();
 
 } // namespace hwsim

@@ -1,0 +1,390 @@
+// The loader against unsound volumes and failing drives: boot sector fields,
+// cluster chains and ATA errors end in one "ERROR:" line and the halt.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "elf.h"
+#include "fake_ata.h"
+#include "fixed_memory.h"
+#include "hw_host.h"
+#include "stage4/st4.h"
+#include "stage4/term.h"
+#include "text_screen.h"
+#include "volume.h"
+
+using namespace testing_support;
+typedef std::vector<std::string> Rows;
+
+namespace {
+
+// The standard 1.44 MB layout: FAT from byte 512, root directory from
+// sector 19, cluster c at sector c + 31, clusters 2 to 2848.
+const size_t FAT_OFFSET = 512;
+const size_t ROOT_OFFSET = 19 * 512;
+const uint32_t HIGHEST_144 = 2848;
+const std::string HALT = "Nothing left to do. Halt.";
+
+Bytes pattern(size_t n, uint8_t seed)
+{
+    Bytes b(n);
+    for (size_t i = 0; i < n; i++)
+        b[i] = static_cast<uint8_t>(seed + i * 5 + (i >> 8));
+    return b;
+}
+
+// Three clusters: 2, 3 and 4.
+Bytes small_kernel()
+{
+    return make_elf(0xC0000010, {{1, 0xC0000000, 1000, pattern(1000, 1)},
+                                 {1, 0xC0001000, 0x400, pattern(0x100, 9), 6}});
+}
+
+Bytes kernel_volume(const Bytes& kernel = small_kernel())
+{
+    return make_volume({{write_file("kernel", kernel), "KRNL.VOX"}});
+}
+
+void set_fat(Bytes& disk, uint32_t cluster, uint16_t value)
+{
+    size_t at = FAT_OFFSET + cluster + cluster / 2;
+    uint16_t word = get16(disk, at);
+    word = cluster & 1 ? static_cast<uint16_t>((word & 0x000F) | value << 4)
+                       : static_cast<uint16_t>((word & 0xF000) | value);
+    put16(disk, at, word);
+}
+
+// Boots the loader; returns the entry address, or 0 when it halted.
+uint32_t boot(const Bytes& disk, hwsim::AtaOptions options = {})
+{
+    hwsim::reset();
+    hwsim::set_tracing(false);
+    hwsim::ata_attach(disk, options);
+    loader::clearScreen();
+    try {
+        st4main();
+    } catch (const hwsim::Entry& e) {
+        return e.address;
+    } catch (const hwsim::Halt& h) {
+        EXPECT_FALSE(h.interrupts_enabled);
+        return 0;
+    }
+    ADD_FAILURE() << "st4main returned";
+    return 0;
+}
+
+// The rows from the error line on, when the screen ends in exactly one
+// "ERROR:" line, a blank line and the halt line.
+std::string error_line()
+{
+    Rows rows = screen_rows();
+    if (rows.size() < 3 || rows.back() != HALT || !rows[rows.size() - 2].empty())
+        return "(no halt)";
+    int errors = 0;
+    for (const std::string& r : rows)
+        errors += r.compare(0, 6, "ERROR:") == 0;
+    return errors == 1 ? rows[rows.size() - 3] : "(" + std::to_string(errors) + " errors)";
+}
+
+// Commands that read the data area (sector 33 on), in order.
+std::vector<uint32_t> cluster_reads()
+{
+    std::vector<uint32_t> lbas;
+    for (const hwsim::AtaCommand& c : hwsim::ata_commands())
+        if (c.lba >= 33)
+            lbas.push_back(c.lba);
+    return lbas;
+}
+
+loader::Bpb bpb(uint32_t spc, uint32_t reserved, uint32_t fats, uint32_t root, uint32_t spf,
+                uint32_t total)
+{
+    return {512, spc, reserved, fats, root, spf, total};
+}
+
+// Runs checkBpb; returns "" when it passes, else the error line it wrote.
+std::string check(const loader::Bpb& b)
+{
+    hwsim::reset();
+    loader::clearScreen();
+    try {
+        loader::checkBpb(b);
+    } catch (const hwsim::Halt&) {
+        return error_line();
+    }
+    return screen_rows().empty() ? "" : "(output)";
+}
+
+struct FieldCase {
+    size_t offset;
+    int width;
+    uint32_t value;
+    std::string line;
+};
+
+} // namespace
+
+TEST(LoaderBootSector, AnUnsoundFieldEndsInItsErrorBeforeAnyOtherRead)
+{
+    const FieldCase cases[] = {
+        {0x0B, 16, 0, "ERROR: BAD BYTES PER SECTOR 0"},
+        {0x0B, 16, 4096, "ERROR: BAD BYTES PER SECTOR 4096"},
+        {0x0B, 16, 256, "ERROR: BAD BYTES PER SECTOR 256"},
+        {0x0D, 8, 0, "ERROR: BAD SECTORS PER CLUSTER 0"},
+        {0x0D, 8, 3, "ERROR: BAD SECTORS PER CLUSTER 3"},
+        {0x0D, 8, 255, "ERROR: BAD SECTORS PER CLUSTER 255"},
+        {0x0E, 16, 0, "ERROR: BAD RESERVED SECTORS 0"},
+        {0x10, 8, 0, "ERROR: BAD NUMBER OF FATS 0"},
+        {0x16, 16, 0, "ERROR: BAD SECTORS PER FAT 0"},
+        {0x11, 16, 0, "ERROR: BAD ROOT DIR ENTRIES 0"},
+        {0x11, 16, 17, "ERROR: BAD ROOT DIR ENTRIES 17"},
+        {0x11, 16, 8176, "ERROR: BAD ROOT DIR ENTRIES 8176"},
+        {0x16, 16, 65535, "ERROR: FAT AREA TOO LARGE 131070"},
+        {0x13, 16, 0, "ERROR: BAD TOTAL SECTORS 0"},     // and the 32-bit count is 0 too
+        {0x13, 16, 33, "ERROR: BAD TOTAL SECTORS 33"},   // no room for one cluster
+    };
+    Bytes sound = kernel_volume();
+    for (const FieldCase& c : cases) {
+        Bytes disk = sound;
+        if (c.width == 8)
+            disk[c.offset] = static_cast<uint8_t>(c.value);
+        else
+            put16(disk, c.offset, static_cast<uint16_t>(c.value));
+        EXPECT_EQ(boot(disk), 0u) << c.line;
+        EXPECT_EQ(error_line(), c.line);
+        EXPECT_EQ(hwsim::ata_commands().size(), 1u) << c.line;
+    }
+}
+
+TEST(LoaderBootSector, TheErrorFollowsTheGeometryLines)
+{
+    Bytes disk = kernel_volume();
+    disk[0x10] = 0;
+    boot(disk);
+    EXPECT_EQ(screen_rows(), (Rows{
+        "Quillon's Rattlebox Bootloader II", "", "FAT12 Filesystem Info",
+        "Reserved Sectors: 1", "Sectors Per FAT: 9", "Number of FATs: 0",
+        "Max Root Dir Entries: 224", "ERROR: BAD NUMBER OF FATS 0", "", HALT,
+    }));
+}
+
+TEST(LoaderBootSector, TheLimitsThemselvesAreSound)
+{
+    EXPECT_EQ(check(bpb(128, 65535, 255, 16, 1, 0xFFFFFFFF)), "");
+    // 255 root directory sectors, one transfer; 256 are not.
+    EXPECT_EQ(check(bpb(1, 1, 2, 4080, 9, 2880)), "");
+    EXPECT_EQ(check(bpb(1, 1, 2, 4096, 9, 2880)), "ERROR: BAD ROOT DIR ENTRIES 4096");
+    // FATs and directory ending right at 0xC0000000: 8050 + 14 sectors.
+    EXPECT_EQ(check(bpb(1, 1, 1, 224, 8050, 65535)), "");
+    EXPECT_EQ(check(bpb(1, 1, 1, 224, 8051, 65535)), "ERROR: FAT AREA TOO LARGE 8051");
+    EXPECT_EQ(check(bpb(1, 1, 255, 224, 65535, 65535)), "ERROR: FAT AREA TOO LARGE 16711425");
+    // Room for exactly one cluster after sector 33.
+    EXPECT_EQ(check(bpb(4, 1, 2, 224, 9, 37)), "");
+    EXPECT_EQ(check(bpb(4, 1, 2, 224, 9, 36)), "ERROR: BAD TOTAL SECTORS 36");
+}
+
+TEST(LoaderBootSector, TheTotalIsTheShortCountOrElseTheLongOne)
+{
+    Bytes disk = kernel_volume();
+    EXPECT_EQ(loader::readBpb(disk.data()).totalSectors, 2880u);
+    put16(disk, 0x13, 0);
+    put32(disk, 0x20, 70000);
+    EXPECT_EQ(loader::readBpb(disk.data()).totalSectors, 70000u);
+}
+
+TEST(LoaderBootSector, TheHighestClusterIsWhatDataAreaFatAndFat12AllAllow)
+{
+    EXPECT_EQ(loader::highestCluster(bpb(1, 1, 2, 224, 9, 2880)), HIGHEST_144);
+    EXPECT_EQ(loader::highestCluster(bpb(8, 32, 2, 224, 2, 2880)), 354u);   // 2830 / 8 + 1
+    // One FAT sector holds the entries of clusters up to 340 (bytes 510-511).
+    EXPECT_EQ(loader::highestCluster(bpb(1, 1, 2, 224, 1, 2880)), 340u);
+    EXPECT_EQ(loader::highestCluster(bpb(1, 1, 2, 224, 12, 65535)), 0xFF6u);
+    EXPECT_EQ(loader::highestCluster(bpb(4, 1, 2, 224, 9, 37)), 2u);
+}
+
+TEST(LoaderBootSector, LargestClustersLoadTheKernel)
+{
+    // 64 KiB clusters: cluster 2 still starts at sector 33 and now holds the
+    // whole file; the chain 2, 3, 4 reads 128 sectors a cluster.
+    Bytes disk = kernel_volume();
+    disk[0x0D] = 128;
+    EXPECT_EQ(boot(disk), 0xC0000010u);
+    EXPECT_EQ(cluster_reads(), (std::vector<uint32_t>{33, 161, 289}));
+    EXPECT_EQ(hwsim::ata_commands()[2].count, 128);
+}
+
+TEST(LoaderChain, ALinkOutOfRangeEndsInItsError)
+{
+    const std::pair<uint16_t, std::string> cases[] = {
+        {0, "ERROR: BAD CLUSTER 0"},          // a free cluster
+        {1, "ERROR: BAD CLUSTER 1"},
+        {HIGHEST_144 + 1, "ERROR: BAD CLUSTER 2849"},
+        {0xFF7, "ERROR: BAD CLUSTER 4087"},   // marked bad
+    };
+    Bytes sound = kernel_volume();
+    for (const auto& c : cases) {
+        Bytes disk = sound;
+        set_fat(disk, 3, c.first);
+        EXPECT_EQ(boot(disk), 0u);
+        EXPECT_EQ(error_line(), c.second);
+        EXPECT_EQ(cluster_reads(), (std::vector<uint32_t>{33, 34})) << c.second;
+    }
+}
+
+TEST(LoaderChain, TheLastClusterAndEveryEndMarkAreSound)
+{
+    Bytes sound = kernel_volume();
+    Bytes disk = sound;
+    set_fat(disk, 4, HIGHEST_144);
+    set_fat(disk, HIGHEST_144, 0xFFF);
+    EXPECT_EQ(boot(disk), 0xC0000010u);
+    EXPECT_EQ(cluster_reads(), (std::vector<uint32_t>{33, 34, 35, HIGHEST_144 + 31}));
+    for (uint16_t end = 0xFF8; end <= 0xFFF; end++) {
+        disk = sound;
+        set_fat(disk, 4, end);
+        EXPECT_EQ(boot(disk), 0xC0000010u) << end;
+        EXPECT_EQ(cluster_reads(), (std::vector<uint32_t>{33, 34, 35})) << end;
+    }
+}
+
+TEST(LoaderChain, AFirstClusterOutOfRangeEndsInItsError)
+{
+    Bytes empty = make_volume({{write_file("empty", {}), "KRNL.VOX"}});
+    EXPECT_EQ(boot(empty), 0u);
+    EXPECT_EQ(screen_row(9), "KRNL.VOX 0 <-- KERNEL");
+    EXPECT_EQ(error_line(), "ERROR: BAD CLUSTER 0");
+
+    Bytes disk = kernel_volume();
+    put16(disk, ROOT_OFFSET + 0x1A, 1);
+    boot(disk);
+    EXPECT_EQ(error_line(), "ERROR: BAD CLUSTER 1");
+    put16(disk, ROOT_OFFSET + 0x1A, 0x1000);   // not a 12-bit end mark
+    boot(disk);
+    EXPECT_EQ(error_line(), "ERROR: BAD CLUSTER 4096");
+    EXPECT_TRUE(cluster_reads().empty());
+    put16(disk, ROOT_OFFSET + 0x1A, 0xFFF);    // an end mark: nothing loaded
+    boot(disk);
+    EXPECT_EQ(screen_row(13), "ERROR: ELF_MAGIC BORKED");
+}
+
+TEST(LoaderChain, ACycleEndsAfterAsManyClustersAsTheVolumeHas)
+{
+    Bytes disk = kernel_volume();
+    set_fat(disk, 4, 2);
+    EXPECT_EQ(boot(disk), 0u);
+    EXPECT_EQ(error_line(), "ERROR: CLUSTER CHAIN LOOPS");
+    EXPECT_EQ(cluster_reads().size(), HIGHEST_144 - 1);
+}
+
+TEST(LoaderChain, AChainThatWouldReachTheKernelRangeEndsBelowIt)
+{
+    // 32 KiB clusters on a volume claiming 65535 sectors (1024 clusters),
+    // cluster 2 linked to itself: the image would run into 0xC0000000 long
+    // before the chain outgrows the volume.
+    Bytes disk = kernel_volume();
+    disk[0x0D] = 64;
+    put16(disk, 0x13, 65535);
+    set_fat(disk, 2, 2);
+    std::memset(fixed(loader::KERNEL_BASE), 0xAA, 0x10000);
+    EXPECT_EQ(boot(disk), 0u);
+    EXPECT_EQ(error_line(), "ERROR: KERNEL FILE TOO LARGE");
+    const uint32_t image = 0xBFC12420, cluster = 0x8000;
+    EXPECT_EQ(cluster_reads().size(), (loader::KERNEL_BASE - image) / cluster);
+    for (uint32_t i = 0; i < 0x10000; i++)
+        ASSERT_EQ(*fixed(loader::KERNEL_BASE + i), 0xAA) << i;
+}
+
+TEST(LoaderAta, ADriveThatStaysBusyEndsInATimeoutAtTheBound)
+{
+    hwsim::AtaOptions stuck;
+    stuck.stuck_busy = true;
+    EXPECT_EQ(boot(kernel_volume(), stuck), 0u);
+    EXPECT_EQ(screen_rows(), (Rows{"Quillon's Rattlebox Bootloader II", "",
+                                   "ERROR: DISK TIMEOUT AT LBA 0", "", HALT}));
+    EXPECT_TRUE(hwsim::ata_commands().empty());
+    EXPECT_EQ(hwsim::ata_status_reads(), 1 + uint64_t{loader::ATA_WAIT_READS});
+}
+
+TEST(LoaderAta, ADriveThatNeverOffersDataEndsInATimeout)
+{
+    hwsim::AtaOptions options;
+    options.no_drq = true;
+    boot(kernel_volume(), options);
+    EXPECT_EQ(error_line(), "ERROR: DISK TIMEOUT AT LBA 0");
+    EXPECT_EQ(hwsim::ata_commands().size(), 1u);
+    // One read ignored and 15 polled before the command, one ignored after.
+    EXPECT_EQ(hwsim::ata_status_reads(), 1 + 15 + 1 + uint64_t{loader::ATA_WAIT_READS});
+}
+
+TEST(LoaderAta, BusyUpToTheBoundIsWaitedOut)
+{
+    // The status read ignored after the command takes one busy status of
+    // the fake: the last poll of the bound is the first to see the drive ready.
+    hwsim::reset();
+    hwsim::set_tracing(false);
+    hwsim::ata_attach(Bytes(512, 0x3C), {static_cast<int>(loader::ATA_WAIT_READS)});
+    loader::ReadSectors(0, 1, fixed(0xBFC10000));
+    EXPECT_EQ(*fixed(0xBFC10000 + 511), 0x3C);
+
+    hwsim::reset();
+    hwsim::set_tracing(false);
+    hwsim::ata_attach(Bytes(512, 0x3C), {static_cast<int>(loader::ATA_WAIT_READS) + 1});
+    loader::clearScreen();
+    EXPECT_THROW(loader::ReadSectors(0, 1, fixed(0xBFC10000)), hwsim::Halt);
+    EXPECT_EQ(error_line(), "ERROR: DISK TIMEOUT AT LBA 0");
+}
+
+TEST(LoaderAta, ErrorAndDeviceFaultBitsEndTheLoad)
+{
+    for (uint8_t bits : {uint8_t{0x01}, uint8_t{0x20}, uint8_t{0x21}}) {
+        hwsim::AtaOptions options;
+        options.fault_bits = bits;
+        hwsim::reset();
+        hwsim::ata_attach(kernel_volume(), options);
+        loader::clearScreen();
+        EXPECT_THROW(st4main(), hwsim::Halt);
+        EXPECT_EQ(error_line(), "ERROR: DISK FAULT AT LBA 0") << int{bits};
+        EXPECT_TRUE(hwsim::every_access_delayed(hwsim::trace()));
+        // Nothing was read from the data port.
+        for (const hwsim::Access& a : hwsim::trace())
+            ASSERT_NE(a.port, 0x1F0);
+    }
+}
+
+TEST(LoaderAta, AFaultNamesTheSectorThatFailed)
+{
+    Bytes disk(512 * 40);
+    for (size_t i = 0; i < disk.size(); i++)
+        disk[i] = static_cast<uint8_t>(i / 512);
+    hwsim::AtaOptions options;
+    options.bad_sector = 21;
+    hwsim::reset();
+    hwsim::ata_attach(disk, options);
+    loader::clearScreen();
+    std::memset(fixed(0xBFC10000), 0xEE, 14 * 512);
+    EXPECT_THROW(loader::ReadSectors(19, 14, fixed(0xBFC10000)), hwsim::Halt);
+    EXPECT_EQ(error_line(), "ERROR: DISK FAULT AT LBA 21");
+    EXPECT_EQ(*fixed(0xBFC10000), 19);
+    EXPECT_EQ(*fixed(0xBFC10000 + 1023), 20);
+    EXPECT_EQ(*fixed(0xBFC10000 + 1024), 0xEE);
+}
+
+TEST(LoaderAta, ABadKernelSectorEndsTheLoadAfterTheListing)
+{
+    hwsim::AtaOptions options;
+    options.bad_sector = 34;   // cluster 3
+    EXPECT_EQ(boot(kernel_volume(), options), 0u);
+    Rows rows = screen_rows();
+    ASSERT_GE(rows.size(), 12u);
+    EXPECT_EQ(rows[11], "Loading Kernel to temp location. Reloc 0xC0000000");
+    EXPECT_EQ(error_line(), "ERROR: DISK FAULT AT LBA 34");
+}
+
+TEST(LoaderAta, AClusterPastTheDiskEndsInAFault)
+{
+    Bytes disk = kernel_volume();
+    put16(disk, 0x13, 4000);
+    set_fat(disk, 3, 3000);
+    EXPECT_EQ(boot(disk), 0u);
+    EXPECT_EQ(error_line(), "ERROR: DISK FAULT AT LBA 3031");
+}

@@ -1,0 +1,128 @@
+// Unsound volumes and kernel files booted in QEMU: each ends in its
+// "ERROR:" line and the loader's own halt, where the loader used to divide by
+// zero, loop over a cycle, overwrite itself or read past the disk.
+#include <gtest/gtest.h>
+
+#include "elf.h"
+#include "qemu.h"
+#include "volumes.h"
+
+using namespace testing_support;
+typedef std::vector<std::string> Rows;
+
+namespace {
+
+// Where things lie on a volume, from its boot sector.
+struct Layout {
+    size_t fat;          // byte offset of the first FAT
+    size_t root;         // byte offset of the root directory
+    uint32_t data;       // first sector of the data area (cluster 2)
+    uint32_t cluster;    // sectors per cluster
+};
+
+Layout layout_of(const std::string& path)
+{
+    Bytes b = read_file(path);
+    uint32_t reserved = get16(b, 0x0E), fats = b.at(0x10), spf = get16(b, 0x16);
+    uint32_t root_sectors = get16(b, 0x11) * 32 / 512;
+    return {reserved * 512u, (reserved + fats * spf) * 512u,
+            reserved + fats * spf + root_sectors, b.at(0x0D)};
+}
+
+void patch16(const std::string& path, size_t at, uint16_t v)
+{
+    system_volumes::patch(path, at, Bytes{static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)});
+}
+
+// Sets FAT12 entry `cluster` of the first FAT.
+void set_fat(const std::string& path, uint32_t cluster, uint16_t value)
+{
+    size_t at = layout_of(path).fat + cluster + cluster / 2;
+    uint16_t word = get16(read_file(path), at);
+    word = cluster & 1 ? static_cast<uint16_t>((word & 0x000F) | value << 4)
+                       : static_cast<uint16_t>((word & 0xF000) | value);
+    patch16(path, at, word);
+}
+
+std::string volume_with_kernel(const Bytes& kernel, const std::string& name)
+{
+    return system_volumes::make({{write_file(name + ".vox", kernel), "KRNL.VOX"}}, name + ".img");
+}
+
+Bytes tiny_kernel(uint32_t vaddr)
+{
+    Bytes code(0x100, 0xF4);   // hlt
+    return make_elf(vaddr, {{1, vaddr, 0x100, code}});
+}
+
+// Boots a volume that must end in the loader's halt; returns the screen's
+// last three rows.
+Rows last_rows_at_halt(const std::string& disk)
+{
+    qemu::Machine m = qemu::start({disk, false, {}});
+    bool halted = qemu::wait_halted(m, 20);
+    Rows rows = system_volumes::text_rows(qemu::physical_memory(m, 0xB8000, 4000));
+    qemu::Cpu cpu = qemu::cpu(m);
+    uint32_t return_address = get32(qemu::virtual_memory(m, cpu.esp, 4), 0);
+    qemu::stop(m);
+    EXPECT_TRUE(halted);
+    // Halted in the seam's hlt(), called from stop(): the loader is intact.
+    Bytes loader = read_file(STAGE4_ELF);
+    Symbol hlt = find_symbol(loader, "hlt()"), stop = find_symbol(loader, "loader::stop()");
+    EXPECT_GE(cpu.eip, hlt.value);
+    EXPECT_LE(cpu.eip, hlt.value + hlt.size);
+    EXPECT_GE(return_address, stop.value);
+    EXPECT_LT(return_address, stop.value + stop.size);
+    if (rows.size() < 3)
+        return rows;
+    return Rows(rows.end() - 3, rows.end());
+}
+
+Rows ending(const std::string& error) { return {error, "", "Nothing left to do. Halt."}; }
+
+} // namespace
+
+TEST(LoaderErrors, ZeroBytesPerSectorIsReportedInsteadOfDividing)
+{
+    std::string disk = volume_with_kernel(read_file(KERNEL_FILE), "bps0");
+    patch16(disk, 0x0B, 0);
+    EXPECT_EQ(last_rows_at_halt(disk), ending("ERROR: BAD BYTES PER SECTOR 0"));
+}
+
+TEST(LoaderErrors, ACyclicChainEndsAfterTheVolumesClusters)
+{
+    // A volume that claims ten clusters, its one kernel cluster linked to itself.
+    std::string disk = volume_with_kernel(tiny_kernel(0xC0000000), "cycle");
+    Layout l = layout_of(disk);
+    patch16(disk, 0x13, static_cast<uint16_t>(l.data + 10 * l.cluster));
+    set_fat(disk, 2, 2);
+    EXPECT_EQ(last_rows_at_halt(disk), ending("ERROR: CLUSTER CHAIN LOOPS"));
+}
+
+TEST(LoaderErrors, ASegmentOverTheLoaderIsRefused)
+{
+    std::string disk = volume_with_kernel(tiny_kernel(0xBFC01000), "overloader");
+    EXPECT_EQ(last_rows_at_halt(disk), ending("ERROR: SEGMENT OUTSIDE KERNEL RANGE AT 0xBFC01000"));
+}
+
+TEST(LoaderErrors, SixtyFiveThousandProgramHeadersAreRefused)
+{
+    Bytes kernel = read_file(KERNEL_FILE);
+    put16(kernel, 0x2C, 65535);
+    std::string disk = volume_with_kernel(kernel, "phnum");
+    EXPECT_EQ(last_rows_at_halt(disk), ending("ERROR: PROGRAM HEADERS OUTSIDE FILE"));
+}
+
+TEST(LoaderErrors, AClusterPastTheDiskEndsInTheDrivesError)
+{
+    // The volume claims more sectors than the disk has; the kernel's second
+    // cluster is one the disk does not hold.
+    std::string disk = volume_with_kernel(read_file(KERNEL_FILE), "pastdisk");
+    Layout l = layout_of(disk);
+    uint32_t sectors = static_cast<uint32_t>(read_file(disk).size() / 512);
+    uint32_t cluster = 2 + (sectors - l.data) / l.cluster + 10;
+    patch16(disk, 0x13, static_cast<uint16_t>(sectors * 2));
+    set_fat(disk, 2, static_cast<uint16_t>(cluster));
+    uint32_t lba = l.data + (cluster - 2) * l.cluster;
+    EXPECT_EQ(last_rows_at_halt(disk), ending("ERROR: DISK FAULT AT LBA " + std::to_string(lba)));
+}
