@@ -261,6 +261,9 @@ uint32_t clusterSector(const Bpb& b, uint32_t cluster)
     return dataSector(b) + (cluster - FIRST_CLUSTER) * b.sectorsPerCluster;
 }
 
+// An entry that crosses into the next FAT sector needs a FAT of two sectors
+// or more (highestCluster keeps every entry inside the first FAT), so the two
+// scratch sectors never reach the root directory buffer behind the FATs.
 uint32_t nextCluster(const Bpb& b, uint32_t cluster)
 {
     uint32_t offset = cluster + cluster / 2;
