@@ -23,6 +23,9 @@ void Blit();
 void WaitForVBlank();
 void PutRect(int x, int y, int width, int height, uint8_t colour);
 void horizontal_line(int x0, int x1, int y, uint8_t colour);
+// Sets `count` bytes from `at` to `colour` with as few stores as it can.
+// Clips nothing: the caller has already put the run inside the buffer.
+void fill_run(uint8_t* at, uint32_t count, uint8_t colour);
 
 void PutChar(uint8_t code, int x, int y, uint8_t colour);
 void PutString(const char* text, int x, int y, uint8_t colour);

@@ -35,13 +35,21 @@ static void model_stage(Vec3 c[3])
         c[i] = Vec3Vec3Add(c[i], model_offset);
 }
 
+// Uses intl_camera_mat as draw_buffer has built it for this call.
 static void view_stage(Vec3 c[3])
 {
     for (int i = 0; i < 3; i++)
         c[i] = Vec3Vec3Sub(c[i], camera_pos);
-    intl_camera_mat = CreateCameraRotationMatrix(camera_rot.x, camera_rot.y, camera_rot.z);
     for (int i = 0; i < 3; i++)
         c[i] = Vec3Mat3Mul(c[i], intl_camera_mat);
+}
+
+// fixed_div(FOCAL, z) for z >= NEAREST: 2^31 / z. Both are positive and
+// 2^31 fits an unsigned word, so one 32-bit division gives the same quotient.
+static Fixed scale(Fixed z)
+{
+    const uint32_t focal_shifted = static_cast<uint32_t>(FOCAL) << FIXED_SHIFT;
+    return static_cast<Fixed>(focal_shifted / static_cast<uint32_t>(z));
 }
 
 // False when the whole triangle lies behind the camera.
@@ -54,7 +62,7 @@ static bool projection_stage(Vec3 c[3])
         if (c[i].z < NEAREST)
             c[i].z = NEAREST;
         else
-            s = fixed_div(FOCAL, c[i].z);
+            s = scale(c[i].z);
         c[i].x = fixed_add(fixed_mul(c[i].x, s), CENTRE_X);
         c[i].y = fixed_add(fixed_mul(c[i].y, s), CENTRE_Y);
     }
@@ -97,6 +105,10 @@ static void draw(const Triangle& t)
 
 void draw_buffer(const Triangle* triangles, int count)
 {
+    // The camera cannot turn during a call: the matrix every triangle would
+    // rebuild is built once, and only when a triangle will use it.
+    if (viewtranson && count > 0)
+        intl_camera_mat = CreateCameraRotationMatrix(camera_rot.x, camera_rot.y, camera_rot.z);
     // A negative count draws nothing rather than running off the array.
     for (int i = 0; i < count; i++) {
         Triangle t = triangles[i];

@@ -1,0 +1,250 @@
+// The fast fills against the plain per-pixel rule: random triangles of every
+// kind (small, screen-sized, large, degenerate, off screen, anywhere in the
+// Fixed range), the two half-triangle routines with edges that wrap, and the
+// 2D fills, each drawn by the kernel into the back buffer and by the
+// reference into a frame of its own; after every one the two must agree on
+// all 64000 bytes.
+#include <gtest/gtest.h>
+#include <stdint.h>
+#include <string.h>
+
+#include <random>
+
+#include "bench/raster_reference.h"
+#include "kern/raster.h"
+#include "kern/video.h"
+
+using kern::Fixed;
+using kern::Triangle;
+using kern::Vec3;
+
+namespace {
+
+const int64_t PX = 4096;
+const int W = kern::SCREEN_WIDTH;
+const int H = kern::SCREEN_HEIGHT;
+// Corners of "large" triangles lie up to this many pixels beyond the screen.
+const int FAR = 4096;
+
+uint8_t reference[kern::SCREEN_BYTES];
+
+struct Random {
+    std::mt19937 gen;
+    explicit Random(uint32_t seed) : gen(seed) {}
+    int64_t between(int64_t lo, int64_t hi)   // inclusive
+    {
+        return std::uniform_int_distribution<int64_t>(lo, hi)(gen);
+    }
+    // A coordinate in pixels lo..hi with a random fraction.
+    Fixed at(int64_t lo, int64_t hi) { return static_cast<Fixed>(between(lo * PX, hi * PX + PX - 1)); }
+    Fixed any() { return static_cast<Fixed>(between(INT32_MIN, INT32_MAX)); }
+    uint8_t colour() { return static_cast<uint8_t>(between(0, 255)); }
+};
+
+::testing::AssertionResult same_frames()
+{
+    const uint8_t* fast = kern::back_buffer();
+    if (memcmp(fast, reference, kern::SCREEN_BYTES) == 0)
+        return ::testing::AssertionSuccess();
+    for (uint32_t i = 0; i < kern::SCREEN_BYTES; i++)
+        if (fast[i] != reference[i])
+            return ::testing::AssertionFailure()
+                   << "pixel (" << i % W << ", " << i / W << "): kernel " << int(fast[i]) << ", per-pixel rule "
+                   << int(reference[i]);
+    return ::testing::AssertionSuccess();
+}
+
+std::string describe(const Triangle& t)
+{
+    std::string s;
+    for (const Vec3& c : t.corners)
+        s += "(" + std::to_string(c.x) + ", " + std::to_string(c.y) + ") ";
+    return s + "colour " + std::to_string(t.colour);
+}
+
+Triangle triangle(Vec3 a, Vec3 b, Vec3 c, uint8_t colour) { return Triangle{{a, b, c}, colour}; }
+
+Vec3 corner(Fixed x, Fixed y, Random& r) { return Vec3{x, y, static_cast<Fixed>(r.between(-PX, PX))}; }
+
+// Both frames start from the same noise, so a missed or stray byte shows.
+class Equivalence : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Random noise(99);
+        for (uint32_t i = 0; i < kern::SCREEN_BYTES; i++)
+            reference[i] = noise.colour();
+        memcpy(kern::back_buffer(), reference, kern::SCREEN_BYTES);
+    }
+
+    // Draws `count` triangles made by `make` both ways, comparing after each.
+    template <typename Make>
+    void run(uint32_t seed, int count, Make make)
+    {
+        Random r(seed);
+        for (int i = 0; i < count; i++) {
+            Triangle t = make(r);
+            kern::draw_triangle(t);
+            raster_reference::triangle(reference, t);
+            ASSERT_TRUE(same_frames()) << "triangle " << i << ": " << describe(t);
+        }
+    }
+};
+
+TEST_F(Equivalence, SmallTrianglesOnAndAroundTheScreen)
+{
+    run(1, 40000, [](Random& r) {
+        Fixed x = r.at(-20, W + 20), y = r.at(-20, H + 20);
+        auto near = [&](Fixed v) { return kern::fixed_add(v, static_cast<Fixed>(r.between(-24 * PX, 24 * PX))); };
+        return triangle(corner(x, y, r), corner(near(x), near(y), r), corner(near(x), near(y), r), r.colour());
+    });
+}
+
+TEST_F(Equivalence, ScreenSizedTriangles)
+{
+    run(2, 25000, [](Random& r) {
+        auto c = [&]() { return corner(r.at(-40, W + 40), r.at(-40, H + 40), r); };
+        return triangle(c(), c(), c(), r.colour());
+    });
+}
+
+TEST_F(Equivalence, LargeTrianglesWithCornersFarOffScreen)
+{
+    run(3, 15000, [](Random& r) {
+        auto c = [&]() { return corner(r.at(-FAR, W + FAR), r.at(-FAR, H + FAR), r); };
+        return triangle(c(), c(), c(), r.colour());
+    });
+}
+
+// Coinciding corners, collinear ones, corners in one row or one column
+// after snapping, and slivers one pixel wide.
+TEST_F(Equivalence, DegenerateTriangles)
+{
+    run(4, 10000, [](Random& r) {
+        Fixed x = r.at(-30, W + 30), y = r.at(-30, H + 30);
+        Fixed dx = static_cast<Fixed>(r.between(-300 * PX, 300 * PX));
+        Fixed dy = static_cast<Fixed>(r.between(-300 * PX, 300 * PX));
+        Fixed fraction = static_cast<Fixed>(r.between(0, PX - 1));
+        Vec3 a = corner(x, y, r), b = corner(x + dx, y + dy, r);
+        switch (r.between(0, 5)) {
+        case 0: return triangle(a, a, b, r.colour());
+        case 1: return triangle(a, b, a, r.colour());
+        case 2: return triangle(a, corner(x + dx / 2, y + dy / 2, r), b, r.colour());   // collinear
+        case 3: return triangle(a, corner(x + dx, (y & ~(PX - 1)) + fraction, r), corner(x - dx, y, r), r.colour());
+        case 4: return triangle(a, corner((x & ~(PX - 1)) + fraction, y + dy, r), corner(x, y - dy, r), r.colour());
+        default: return triangle(a, corner(x + PX, y + dy, r), corner(x, y + dy, r), r.colour());   // a sliver
+        }
+    });
+}
+
+TEST_F(Equivalence, TrianglesOffScreenOrCrossingItsEdges)
+{
+    run(5, 10000, [](Random& r) {
+        // A box beside, above or below the screen, sometimes reaching into it.
+        int64_t x0 = -2000, x1 = W + 2000, y0 = -2000, y1 = H + 2000;
+        int64_t reach = r.between(0, 1) ? 0 : 40;
+        switch (r.between(0, 3)) {
+        case 0: x1 = reach - 1; break;
+        case 1: x0 = W - reach; break;
+        case 2: y1 = reach - 1; break;
+        default: y0 = H - reach; break;
+        }
+        auto c = [&]() { return corner(r.at(x0, x1), r.at(y0, y1), r); };
+        return triangle(c(), c(), c(), r.colour());
+    });
+}
+
+// Corners anywhere in the Fixed range: edges that wrap as 32-bit sums and
+// hundreds of thousands of rows to pass over.
+TEST_F(Equivalence, TrianglesAnywhereInTheFixedRange)
+{
+    run(6, 200, [](Random& r) {
+        auto c = [&]() { return corner(r.any(), r.any(), r); };
+        return triangle(c(), c(), c(), r.colour());
+    });
+}
+
+// The half-triangle routines on their own, with rows near the screen and x
+// anywhere, so that the edge sums wrap while rows are passed over. Some rows
+// are fractional or of zero height (outside what draw_triangle hands them).
+TEST_F(Equivalence, HalfTrianglesWithWrappingEdges)
+{
+    Random r(7);
+    for (int i = 0; i < 40000; i++) {
+        bool whole = r.between(0, 9) != 0;
+        auto row = [&]() { return whole ? static_cast<Fixed>(r.between(-FAR, H + FAR) * PX) : r.at(-FAR, H + FAR); };
+        Fixed apex = row(), base = r.between(0, 19) ? row() : apex;
+        Vec3 p0, p1, p2;
+        uint8_t colour = r.colour();
+        if (i % 2 == 0) {
+            p0 = Vec3{r.any(), apex, 0}, p1 = Vec3{r.any(), base, 0}, p2 = Vec3{r.any(), base, 0};
+            kern::draw_bottom_flat_triangle(p0, p1, p2, colour);
+            raster_reference::bottom_flat(reference, p0, p1, p2, colour);
+        } else {
+            p0 = Vec3{r.any(), base, 0}, p1 = Vec3{r.any(), base, 0}, p2 = Vec3{r.any(), apex, 0};
+            kern::draw_top_flat_triangle(p0, p1, p2, colour);
+            raster_reference::top_flat(reference, p0, p1, p2, colour);
+        }
+        ASSERT_TRUE(same_frames()) << (i % 2 ? "top" : "bottom") << " flat " << i << ": " << p0.x << "," << p0.y
+                                   << " " << p1.x << "," << p1.y << " " << p2.x << "," << p2.y;
+    }
+}
+
+TEST_F(Equivalence, HorizontalLinesAnywhere)
+{
+    Random r(8);
+    for (int i = 0; i < 20000; i++) {
+        bool wide = r.between(0, 3) == 0;
+        int x0 = static_cast<int>(wide ? r.any() : r.between(-400, W + 400));
+        int x1 = static_cast<int>(wide ? r.any() : r.between(-400, W + 400));
+        int y = static_cast<int>(r.between(-3, H + 2));
+        uint8_t colour = r.colour();
+        kern::horizontal_line(x0, x1, y, colour);
+        raster_reference::line(reference, x0, x1, y, colour);
+        ASSERT_TRUE(same_frames()) << "line " << x0 << ".." << x1 << " row " << y;
+    }
+}
+
+TEST_F(Equivalence, RectanglesAnywhere)
+{
+    Random r(9);
+    for (int i = 0; i < 2000; i++) {
+        bool huge = r.between(0, 4) == 0;
+        auto place = [&](int size) { return static_cast<int>(huge ? r.any() : r.between(-size, 2 * size)); };
+        auto extent = [&](int size) { return static_cast<int>(huge ? r.any() : r.between(-5, size + 40)); };
+        int x = place(W), y = place(H), width = extent(W), height = extent(H);
+        uint8_t colour = r.colour();
+        kern::PutRect(x, y, width, height, colour);
+        raster_reference::rect(reference, x, y, width, height, colour);
+        ASSERT_TRUE(same_frames()) << "rect " << x << "," << y << " " << width << "x" << height;
+    }
+}
+
+// Every start alignment and every length up to well past the length where
+// the string store takes over, with the bytes on either side left alone.
+TEST(FillRun, SetsExactlyTheRunAtEveryAlignmentAndLength)
+{
+    const uint32_t longest = 1300, guard = 8;
+    uint8_t* base = kern::back_buffer();
+    for (uint32_t offset = 0; offset < 8; offset++) {
+        for (uint32_t n = 0; n <= longest; n++) {
+            memset(base, 0x5A, longest + 2 * guard + 8);
+            uint8_t colour = static_cast<uint8_t>(n * 7 + offset);
+            kern::fill_run(base + guard + offset, n, colour);
+            for (uint32_t i = 0; i < longest + 2 * guard + 8; i++) {
+                bool inside = i >= guard + offset && i < guard + offset + n;
+                ASSERT_EQ(base[i], inside ? colour : 0x5A) << "offset " << offset << " length " << n << " byte " << i;
+            }
+        }
+    }
+}
+
+TEST(FillRun, FillsTheWholeBackBufferInOneRun)
+{
+    memset(kern::back_buffer(), 0, kern::SCREEN_BYTES);
+    kern::fill_run(kern::back_buffer(), kern::SCREEN_BYTES, 0xC3);
+    for (uint32_t i = 0; i < kern::SCREEN_BYTES; i++)
+        ASSERT_EQ(kern::back_buffer()[i], 0xC3) << i;
+}
+
+} // namespace
