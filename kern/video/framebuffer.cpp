@@ -1,4 +1,6 @@
 // The back buffer, its presentation and the 2D fills.
+#include <stddef.h>
+
 #include "hw/hw.h"
 #include "kern/timer.h"
 #include "kern/video.h"
@@ -12,17 +14,15 @@ const uint32_t TICKS_PER_FRAME = 852;
 
 static uint32_t lastRetrace; // tick count when the last wait returned
 
-// A colour byte repeated in all four bytes of a word.
-const uint32_t BYTE_LANES = 0x01010101;
 const uint32_t WORD_BYTES = 4;
 const uintptr_t WORD_ALIGN = WORD_BYTES - 1;
-// Words stored per pass of the store loop.
-const uint32_t LOOP_WORDS = 4;
+// Bytes stored per pass of the store loop: four words.
+const uint32_t LOOP_BYTES = 4 * WORD_BYTES;
 // A string store starts up slower than a loop of plain stores; it pays off
 // only from about a kilobyte (a run longer than one row of the screen).
-const uint32_t STRING_STORE_WORDS = 256;
+const uint32_t STRING_STORE_BYTES = 1024;
 
-// Word stores into byte-addressed buffers that are also read byte by byte.
+// Aligned word stores into a byte buffer that is also read byte by byte.
 typedef uint32_t __attribute__((may_alias)) Word;
 
 // rep stosl: stores EAX to [EDI] ECX times, upwards (the direction flag is
@@ -38,35 +38,38 @@ static void copy_words(uint8_t* to, const uint8_t* from, uintptr_t words)
     asm volatile("rep movsl" : "+D"(to), "+S"(from), "+c"(words) : : "memory");
 }
 
-static void store_loop(uint8_t* at, uint32_t words, uint32_t value)
+// Aligned words from `at` up to `end` (both word-aligned, at least four
+// words apart), four at a time; the last four end exactly at `end`, over
+// words already stored if need be.
+static void store_loop(uint8_t* at, uint8_t* end, uint32_t value)
 {
-    Word* w = reinterpret_cast<Word*>(at);
-    uint32_t i = 0;
-    for (; i + LOOP_WORDS <= words; i += LOOP_WORDS) {
-        w[i] = value;
-        w[i + 1] = value;
-        w[i + 2] = value;
-        w[i + 3] = value;
+    for (; end - at > static_cast<ptrdiff_t>(LOOP_BYTES); at += LOOP_BYTES) {
+        Word* w = reinterpret_cast<Word*>(at);
+        w[0] = value;
+        w[1] = value;
+        w[2] = value;
+        w[3] = value;
     }
-    for (; i < words; i++)
-        w[i] = value;
+    Word* last = reinterpret_cast<Word*>(end - LOOP_BYTES);
+    last[0] = value;
+    last[1] = value;
+    last[2] = value;
+    last[3] = value;
 }
 
-void fill_run(uint8_t* at, uint32_t count, uint8_t colour)
+// The ragged ends as two unaligned words, the aligned words between (at
+// least 28 bytes of them) in a loop or, from a kilobyte on, one string store.
+void fill_long(uint8_t* at, uint32_t count, uint32_t value)
 {
-    while (count != 0 && (reinterpret_cast<uintptr_t>(at) & WORD_ALIGN) != 0) {
-        *at++ = colour;
-        count--;
-    }
-    uint32_t words = count / WORD_BYTES;
-    uint32_t value = colour * BYTE_LANES;
-    if (words >= STRING_STORE_WORDS)
-        store_words(at, words, value);
+    uint8_t* end = at + count;
+    *reinterpret_cast<FillWord*>(at) = value;
+    *reinterpret_cast<FillWord*>(end - WORD_BYTES) = value;
+    uint8_t* first = reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(at) + WORD_ALIGN) & ~WORD_ALIGN);
+    uint8_t* last = reinterpret_cast<uint8_t*>(reinterpret_cast<uintptr_t>(end) & ~WORD_ALIGN);
+    if (count >= STRING_STORE_BYTES)
+        store_words(first, static_cast<uintptr_t>(last - first) / WORD_BYTES, value);
     else
-        store_loop(at, words, value);
-    at += words * WORD_BYTES;
-    for (count %= WORD_BYTES; count != 0; count--)
-        *at++ = colour;
+        store_loop(first, last, value);
 }
 
 // Clips the inclusive range [lo, hi] to [0, max]; false when nothing is left.

@@ -16,6 +16,8 @@ namespace kern {
 const uint32_t PIXEL_MASK = ~static_cast<uint32_t>(FIXED_ONE - 1);
 const int LAST_ROW = SCREEN_HEIGHT - 1;
 const int LAST_COLUMN = SCREEN_WIDTH - 1;
+// The last Fixed position in column 319.
+const Fixed RIGHT_EDGE = SCREEN_WIDTH * FIXED_ONE - 1;
 
 static Fixed snap(Fixed v) { return static_cast<Fixed>(static_cast<uint32_t>(v) & PIXEL_MASK); }
 
@@ -35,9 +37,6 @@ static Fixed per_row(Fixed dx, Fixed dy)
     return fixed_div(dx, dy);
 }
 
-// Change of x, in Fixed, per pixel row along the edge from a to b.
-static Fixed slope(const Vec3& a, const Vec3& b) { return per_row(fixed_sub(b.x, a.x), fixed_sub(b.y, a.y)); }
-
 // The edge after `rows` more steps of `step`: the same wrapping sum as
 // adding the step once per row.
 static Fixed advance(Fixed edge, Fixed step, uint32_t rows)
@@ -45,104 +44,101 @@ static Fixed advance(Fixed edge, Fixed step, uint32_t rows)
     return fixed_add(edge, static_cast<Fixed>(static_cast<uint32_t>(step) * rows));
 }
 
-// Back-buffer bytes [begin, end) still to be filled. Spans of successive
-// rows that meet end to end (full rows of a large triangle) join one run.
-struct Run {
-    uint8_t* begin;
-    uint8_t* end;
-};
-
-static void flush(Run& run, uint8_t colour)
+// Fills rows `row` to `last` (both on screen, downwards) between two edges
+// that start at ea and eb and move by da and db a row. Each span is clipped
+// once and stored as one run; rows filled from edge to edge of the screen
+// follow each other in memory and are stored together.
+static void walk(int row, int last, Fixed ea, Fixed eb, Fixed da, Fixed db, uint8_t colour)
 {
-    if (run.end != run.begin)
-        fill_run(run.begin, static_cast<uint32_t>(run.end - run.begin), colour);
-    run.begin = run.end = nullptr;
-}
-
-// Row `row` (on screen) from the column of ea to the column of eb, either
-// way round, clipped to the screen's columns.
-static void span(Run& run, int row, Fixed ea, Fixed eb, uint8_t colour)
-{
-    int a = pixel(ea), b = pixel(eb);
-    int lo = a < b ? a : b;
-    int hi = a < b ? b : a;
-    if (lo < 0)
-        lo = 0;
-    if (hi > LAST_COLUMN)
-        hi = LAST_COLUMN;
-    if (lo > hi)
-        return;
-    uint8_t* begin = back_buffer() + row * SCREEN_WIDTH + lo;
-    uint8_t* end = begin + (hi - lo + 1);
-    if (begin == run.end) {
-        run.end = end;
-        return;
-    }
-    if (end == run.begin) {
-        run.begin = begin;
-        return;
-    }
-    flush(run, colour);
-    run.begin = begin;
-    run.end = end;
-}
-
-void sort_triangle_in_place(Vec3 corners[3])
-{
-    bool swapped = true;
-    while (swapped) {
-        swapped = false;
-        for (int i = 0; i < 2; i++) {
-            if (corners[i + 1].y < corners[i].y) {
-                Vec3 t = corners[i];
-                corners[i] = corners[i + 1];
-                corners[i + 1] = t;
-                swapped = true;
-            }
+    uint8_t* line = back_buffer() + row * SCREEN_WIDTH;
+    uint8_t* const stop = back_buffer() + (last + 1) * SCREEN_WIDTH;
+    uint8_t* full = nullptr;   // the first of the full rows not yet stored
+    for (; line != stop; line += SCREEN_WIDTH, ea = fixed_add(ea, da), eb = fixed_add(eb, db)) {
+        // Clipped in Fixed, then truncated: the columns come out as the
+        // per-pixel rule's, min and max included (truncation keeps order).
+        Fixed left = ea < eb ? ea : eb;
+        Fixed right = ea < eb ? eb : ea;
+        left = left < 0 ? 0 : left;
+        right = right > RIGHT_EDGE ? RIGHT_EDGE : right;
+        int lo = pixel(left), hi = pixel(right);
+        int count = hi - lo + 1;
+        if (count == SCREEN_WIDTH) {
+            full = full ? full : line;
+            continue;
         }
+        if (full) {
+            fill_run(full, static_cast<uint32_t>(line - full), colour);
+            full = nullptr;
+        }
+        if (count > 0)
+            fill_run(line + lo, static_cast<uint32_t>(count), colour);
     }
+    if (full)
+        fill_run(full, static_cast<uint32_t>(line - full), colour);
 }
 
-// p0 is the apex on top; p1 and p2 share the bottom row.
-void draw_bottom_flat_triangle(Vec3 p0, Vec3 p1, Vec3 p2, uint8_t colour)
+// Corner a is the apex on top; b and c share the bottom row (b.y counts).
+static void bottom_half(Fixed ax, Fixed ay, Fixed bx, Fixed by, Fixed cx, Fixed cy, uint8_t colour)
 {
-    int top = pixel(p0.y), bottom = pixel(p1.y);
+    int top = pixel(ay), bottom = pixel(by);
     int first = top < 0 ? 0 : top;
     int last = bottom > LAST_ROW ? LAST_ROW : bottom;
     if (first > last)
         return;
-    Fixed slope_a = slope(p0, p1);
-    Fixed slope_b = slope(p0, p2);
+    Fixed slope_a = per_row(fixed_sub(bx, ax), fixed_sub(by, ay));
+    Fixed slope_b = per_row(fixed_sub(cx, ax), fixed_sub(cy, ay));
     uint32_t above = static_cast<uint32_t>(first) - static_cast<uint32_t>(top);
-    Fixed ea = advance(p0.x, slope_a, above), eb = advance(p0.x, slope_b, above);
-    Run run = {nullptr, nullptr};
-    for (int row = first; row <= last; row++) {
-        span(run, row, ea, eb, colour);
-        ea = fixed_add(ea, slope_a);
-        eb = fixed_add(eb, slope_b);
-    }
-    flush(run, colour);
+    walk(first, last, advance(ax, slope_a, above), advance(ax, slope_b, above), slope_a, slope_b, colour);
 }
 
-// p0 and p1 share the top row; p2 is the apex at the bottom. Walked upwards.
+// Corners a and b share the top row (a.y counts); c is the apex at the
+// bottom. The edges run up from the apex, each row less one slope; walked
+// downwards from the first row on screen they take the very same values.
+static void top_half(Fixed ax, Fixed ay, Fixed bx, Fixed by, Fixed cx, Fixed cy, uint8_t colour)
+{
+    int top = pixel(ay), bottom = pixel(cy);
+    int first = top < 0 ? 0 : top;
+    int last = bottom > LAST_ROW ? LAST_ROW : bottom;
+    if (first > last)
+        return;
+    Fixed slope_a = per_row(fixed_sub(cx, ax), fixed_sub(cy, ay));
+    Fixed slope_b = per_row(fixed_sub(cx, bx), fixed_sub(cy, by));
+    uint32_t below = static_cast<uint32_t>(bottom) - static_cast<uint32_t>(first);
+    walk(first, last, advance(cx, fixed_neg(slope_a), below), advance(cx, fixed_neg(slope_b), below), slope_a,
+         slope_b, colour);
+}
+
+// Orders two corners by y, the pair kept as it is when their y are equal.
+static void order(const Vec3*& first, const Vec3*& second)
+{
+    bool swap = second->y < first->y;
+    const Vec3* lower = swap ? second : first;
+    second = swap ? first : second;
+    first = lower;
+}
+
+// The order that passes of swaps over the pairs (0, 1) and (1, 2), repeated
+// until none swaps, leave: a stable sort, which three ordered pairs (0, 1),
+// (1, 2), (0, 1) reach without loops the processor mispredicts.
+void sort_triangle_in_place(Vec3 corners[3])
+{
+    const Vec3 c[3] = {corners[0], corners[1], corners[2]};
+    const Vec3* p[3] = {&c[0], &c[1], &c[2]};
+    order(p[0], p[1]);
+    order(p[1], p[2]);
+    order(p[0], p[1]);
+    for (int i = 0; i < 3; i++)
+        corners[i] = *p[i];
+}
+
+void draw_bottom_flat_triangle(Vec3 p0, Vec3 p1, Vec3 p2, uint8_t colour)
+{
+    bottom_half(p0.x, p0.y, p1.x, p1.y, p2.x, p2.y, colour);
+}
+
 void draw_top_flat_triangle(Vec3 p0, Vec3 p1, Vec3 p2, uint8_t colour)
 {
-    int top = pixel(p0.y), bottom = pixel(p2.y);
-    int first = bottom > LAST_ROW ? LAST_ROW : bottom;
-    int last = top < 0 ? 0 : top;
-    if (first < last)
-        return;
-    Fixed slope_a = slope(p0, p2);
-    Fixed slope_b = slope(p1, p2);
-    uint32_t below = static_cast<uint32_t>(bottom) - static_cast<uint32_t>(first);
-    Fixed ea = advance(p2.x, fixed_neg(slope_a), below), eb = advance(p2.x, fixed_neg(slope_b), below);
-    Run run = {nullptr, nullptr};
-    for (int row = first; row >= last; row--) {
-        span(run, row, ea, eb, colour);
-        ea = fixed_sub(ea, slope_a);
-        eb = fixed_sub(eb, slope_b);
-    }
-    flush(run, colour);
+    top_half(p0.x, p0.y, p1.x, p1.y, p2.x, p2.y, colour);
 }
 
 // ((c1.y - c0.y) * 4096) / (c2.y - c0.y), all 64 bits of it. Both
@@ -156,39 +152,47 @@ static int64_t split_ratio(Fixed dy1, Fixed dy2)
     return dy1 / rows;
 }
 
-// The point on the long edge c0-c2 at the middle corner's row. With
-// whole-pixel y values the ratio lies within +-2^31, so its product with a
-// 32-bit difference fits.
-static Vec3 split_point(const Vec3& c0, const Vec3& c1, const Vec3& c2)
-{
-    int64_t ratio = split_ratio(fixed_sub(c1.y, c0.y), fixed_sub(c2.y, c0.y));
-    Fixed along = low32(ratio * fixed_sub(c2.x, c0.x) / FIXED_ONE);
-    return Vec3{fixed_add(c0.x, along), c1.y, 0};
-}
-
 static bool all_equal(Fixed a, Fixed b, Fixed c) { return a == b && b == c; }
+
+// A corner as two whole-pixel coordinates; z plays no part in the pixels.
+struct Point {
+    Fixed x, y;
+};
+
+static void order(Point& first, Point& second)
+{
+    bool swap = second.y < first.y;
+    Point lower = swap ? second : first;
+    second = swap ? first : second;
+    first = lower;
+}
 
 void draw_triangle(Triangle t)
 {
-    Vec3* c = t.corners;
-    for (int i = 0; i < 3; i++) {
-        c[i].x = snap(c[i].x);
-        c[i].y = snap(c[i].y);
-    }
+    Point c[3];
+    for (int i = 0; i < 3; i++)
+        c[i] = Point{snap(t.corners[i].x), snap(t.corners[i].y)};
     if (all_equal(c[0].x, c[1].x, c[2].x) || all_equal(c[0].y, c[1].y, c[2].y))
         return;
-    sort_triangle_in_place(c);
+    // The corner sort's order (sort_triangle_in_place), on the snapped values.
+    order(c[0], c[1]);
+    order(c[1], c[2]);
+    order(c[0], c[1]);
     if (c[1].y == c[2].y) {
-        draw_bottom_flat_triangle(c[0], c[1], c[2], t.colour);
+        bottom_half(c[0].x, c[0].y, c[1].x, c[1].y, c[2].x, c[2].y, t.colour);
         return;
     }
     if (c[0].y == c[1].y) {
-        draw_top_flat_triangle(c[0], c[1], c[2], t.colour);
+        top_half(c[0].x, c[0].y, c[1].x, c[1].y, c[2].x, c[2].y, t.colour);
         return;
     }
-    Vec3 s = split_point(c[0], c[1], c[2]);
-    draw_bottom_flat_triangle(c[0], c[1], s, t.colour);
-    draw_top_flat_triangle(c[1], s, c[2], t.colour);
+    // The point on the long edge c0-c2 at the middle corner's row. With
+    // whole-pixel y values the ratio lies within +-2^31, so its product with
+    // a 32-bit difference fits.
+    int64_t ratio = split_ratio(fixed_sub(c[1].y, c[0].y), fixed_sub(c[2].y, c[0].y));
+    Fixed sx = fixed_add(c[0].x, low32(ratio * fixed_sub(c[2].x, c[0].x) / FIXED_ONE));
+    bottom_half(c[0].x, c[0].y, c[1].x, c[1].y, sx, c[1].y, t.colour);
+    top_half(c[1].x, c[1].y, sx, c[1].y, c[2].x, c[2].y, t.colour);
 }
 
 } // namespace kern
