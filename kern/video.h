@@ -26,36 +26,51 @@ void horizontal_line(int x0, int x1, int y, uint8_t colour);
 // Sets `count` bytes from `at` to `colour` with as few stores as it can.
 // Clips nothing: the caller has already put the run inside the buffer.
 inline void fill_run(uint8_t* at, uint32_t count, uint8_t colour);
-// fill_run for runs longer than FILL_SHORT bytes; `value` is the colour in
-// all four bytes.
-void fill_long(uint8_t* at, uint32_t count, uint32_t value);
+// Stores `value` into `words` 32-bit words upwards from `at` (word-aligned)
+// with one string store.
+void fill_words(uint8_t* at, uint32_t words, uint32_t value);
 
 void PutChar(uint8_t code, int x, int y, uint8_t colour);
 void PutString(const char* text, int x, int y, uint8_t colour);
 
-// ---- fill_run, inline: the rasteriser's row loop keeps it in registers ----
+// ---- fill_run, inline: the row loops keep it in registers ----
 
+// Up to FILL_SHORT bytes a run takes a few stores from either end; from
+// FILL_STRING bytes on (rows of the screen one after the other) one string
+// store, which starts up slower than a loop but then stores faster.
 const uint32_t FILL_SHORT = 32;
+const uint32_t FILL_STRING = 1024;
 const uint32_t COLOUR_LANES = 0x01010101;   // a colour byte in all four bytes
+const uintptr_t FILL_ALIGN = 3;             // the low address bits of a word
 
 // Stores into byte buffers that are also read byte by byte, at any address
-// (the processor takes unaligned stores; the compiler is told).
+// (the processor takes unaligned stores; the compiler is told), or aligned.
 typedef uint32_t __attribute__((may_alias, aligned(1))) FillWord;
+typedef uint32_t __attribute__((may_alias)) FillAligned;
 
-// A short run takes a few stores from either end, which may overlap (a byte
-// stored twice gets the same colour): cheaper than loops whose ends the
-// processor cannot predict.
+// Stores may overlap (a byte stored twice gets the same colour): that costs
+// less than loops whose ends the processor cannot predict.
 inline void fill_run(uint8_t* at, uint32_t count, uint8_t colour)
 {
     const uint32_t value = colour * COLOUR_LANES;
     uint8_t* end = at + count;
     FillWord* head = reinterpret_cast<FillWord*>(at);
     FillWord* tail = reinterpret_cast<FillWord*>(end) - 1;
-    if (count > FILL_SHORT / 2) {
-        if (count > FILL_SHORT) {
-            fill_long(at, count, value);
+    if (count > FILL_SHORT) {
+        // The ragged ends, then the aligned words between (at least seven),
+        // four a pass; the last pass ends at the last word, over some stored.
+        head[0] = tail[0] = value;
+        uint8_t* first = reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(at) + FILL_ALIGN) & ~FILL_ALIGN);
+        FillAligned* w = reinterpret_cast<FillAligned*>(first);
+        FillAligned* last = reinterpret_cast<FillAligned*>(reinterpret_cast<uintptr_t>(end) & ~FILL_ALIGN) - 4;
+        if (count >= FILL_STRING) {
+            fill_words(first, static_cast<uint32_t>(last + 4 - w), value);
             return;
         }
+        for (; w < last; w += 4)
+            w[0] = w[1] = w[2] = w[3] = value;
+        last[0] = last[1] = last[2] = last[3] = value;
+    } else if (count > FILL_SHORT / 2) {
         head[0] = head[1] = head[2] = head[3] = value;
         tail[0] = tail[-1] = tail[-2] = tail[-3] = value;
     } else if (count > FILL_SHORT / 4) {

@@ -1,6 +1,4 @@
 // The back buffer, its presentation and the 2D fills.
-#include <stddef.h>
-
 #include "hw/hw.h"
 #include "kern/timer.h"
 #include "kern/video.h"
@@ -15,61 +13,19 @@ const uint32_t TICKS_PER_FRAME = 852;
 static uint32_t lastRetrace; // tick count when the last wait returned
 
 const uint32_t WORD_BYTES = 4;
-const uintptr_t WORD_ALIGN = WORD_BYTES - 1;
-// Bytes stored per pass of the store loop: four words.
-const uint32_t LOOP_BYTES = 4 * WORD_BYTES;
-// A string store starts up slower than a loop of plain stores; it pays off
-// only from about a kilobyte (a run longer than one row of the screen).
-const uint32_t STRING_STORE_BYTES = 1024;
-
-// Aligned word stores into a byte buffer that is also read byte by byte.
-typedef uint32_t __attribute__((may_alias)) Word;
 
 // rep stosl: stores EAX to [EDI] ECX times, upwards (the direction flag is
 // clear in compiled code), the processor moving EDI and counting ECX down.
-static void store_words(uint8_t* at, uintptr_t words, uint32_t value)
+void fill_words(uint8_t* at, uint32_t words, uint32_t value)
 {
-    asm volatile("rep stosl" : "+D"(at), "+c"(words) : "a"(value) : "memory");
+    uintptr_t n = words;
+    asm volatile("rep stosl" : "+D"(at), "+c"(n) : "a"(value) : "memory");
 }
 
 // rep movsl: copies [ESI] to [EDI] ECX times, upwards.
 static void copy_words(uint8_t* to, const uint8_t* from, uintptr_t words)
 {
     asm volatile("rep movsl" : "+D"(to), "+S"(from), "+c"(words) : : "memory");
-}
-
-// Aligned words from `at` up to `end` (both word-aligned, at least four
-// words apart), four at a time; the last four end exactly at `end`, over
-// words already stored if need be.
-static void store_loop(uint8_t* at, uint8_t* end, uint32_t value)
-{
-    for (; end - at > static_cast<ptrdiff_t>(LOOP_BYTES); at += LOOP_BYTES) {
-        Word* w = reinterpret_cast<Word*>(at);
-        w[0] = value;
-        w[1] = value;
-        w[2] = value;
-        w[3] = value;
-    }
-    Word* last = reinterpret_cast<Word*>(end - LOOP_BYTES);
-    last[0] = value;
-    last[1] = value;
-    last[2] = value;
-    last[3] = value;
-}
-
-// The ragged ends as two unaligned words, the aligned words between (at
-// least 28 bytes of them) in a loop or, from a kilobyte on, one string store.
-void fill_long(uint8_t* at, uint32_t count, uint32_t value)
-{
-    uint8_t* end = at + count;
-    *reinterpret_cast<FillWord*>(at) = value;
-    *reinterpret_cast<FillWord*>(end - WORD_BYTES) = value;
-    uint8_t* first = reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(at) + WORD_ALIGN) & ~WORD_ALIGN);
-    uint8_t* last = reinterpret_cast<uint8_t*>(reinterpret_cast<uintptr_t>(end) & ~WORD_ALIGN);
-    if (count >= STRING_STORE_BYTES)
-        store_words(first, static_cast<uintptr_t>(last - first) / WORD_BYTES, value);
-    else
-        store_loop(first, last, value);
 }
 
 // Clips the inclusive range [lo, hi] to [0, max]; false when nothing is left.
@@ -83,7 +39,7 @@ static bool clip(int64_t& lo, int64_t& hi, int64_t max)
     return lo <= hi;
 }
 
-void ClearScreen() { store_words(back_buffer(), SCREEN_BYTES / WORD_BYTES, 0); }
+void ClearScreen() { fill_words(back_buffer(), SCREEN_BYTES / WORD_BYTES, 0); }
 
 // 16000 32-bit stores in ascending address order.
 void Blit()

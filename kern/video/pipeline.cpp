@@ -29,21 +29,6 @@ static int cb;
 static uint32_t drawn;
 static Triangle last_drawn;
 
-static void model_stage(Vec3 c[3])
-{
-    for (int i = 0; i < 3; i++)
-        c[i] = Vec3Vec3Add(c[i], model_offset);
-}
-
-// Uses intl_camera_mat as draw_buffer has built it for this call.
-static void view_stage(Vec3 c[3])
-{
-    for (int i = 0; i < 3; i++)
-        c[i] = Vec3Vec3Sub(c[i], camera_pos);
-    for (int i = 0; i < 3; i++)
-        c[i] = Vec3Mat3Mul(c[i], intl_camera_mat);
-}
-
 // fixed_div(FOCAL, z) for z >= NEAREST: 2^31 / z. Both are positive and
 // 2^31 fits an unsigned word, so one 32-bit division gives the same quotient.
 static Fixed scale(Fixed z)
@@ -52,21 +37,74 @@ static Fixed scale(Fixed z)
     return static_cast<Fixed>(focal_shifted / static_cast<uint32_t>(z));
 }
 
-// False when the whole triangle lies behind the camera.
-static bool projection_stage(Vec3 c[3])
+// One corner through the model and view stages that are on, into camera
+// space. The view stage uses intl_camera_mat as draw_buffer built it.
+static Vec3 to_camera(Vec3 c)
 {
-    if (c[0].z <= 0 && c[1].z <= 0 && c[2].z <= 0)
-        return false;
-    for (int i = 0; i < 3; i++) {
-        Fixed s = FIXED_ONE;
-        if (c[i].z < NEAREST)
-            c[i].z = NEAREST;
-        else
-            s = scale(c[i].z);
-        c[i].x = fixed_add(fixed_mul(c[i].x, s), CENTRE_X);
-        c[i].y = fixed_add(fixed_mul(c[i].y, s), CENTRE_Y);
-    }
-    return true;
+    if (modtranson)
+        c = Vec3Vec3Add(c, model_offset);
+    if (viewtranson)
+        c = Vec3Mat3Mul(Vec3Vec3Sub(c, camera_pos), intl_camera_mat);
+    return c;
+}
+
+// One camera-space corner onto the screen; a corner nearer than NEAREST
+// (behind the camera too) is drawn as if it lay at NEAREST.
+static Vec3 to_screen(Vec3 c)
+{
+    Fixed s = FIXED_ONE;
+    if (c.z < NEAREST)
+        c.z = NEAREST;
+    else
+        s = scale(c.z);
+    c.x = fixed_add(fixed_mul(c.x, s), CENTRE_X);
+    c.y = fixed_add(fixed_mul(c.y, s), CENTRE_Y);
+    return c;
+}
+
+// Every stage is the same for all corners of one draw_buffer call, so a
+// corner that several triangles share (a vertex of a mesh) comes out the
+// same each time: it is transformed once a call and then looked up.
+const uint32_t CORNER_SLOTS = 32;   // a power of two
+const int SLOT_SHIFT = 27;          // 32 - log2(CORNER_SLOTS)
+
+struct CornerSlot {
+    Vec3 model;
+    Vec3 camera;
+    Vec3 screen;
+    uint32_t call;   // the call that filled the slot; 0: none
+};
+
+static CornerSlot corner_slots[CORNER_SLOTS];
+static uint32_t call_number;
+
+static void next_call()
+{
+    if (++call_number != 0)
+        return;
+    for (uint32_t i = 0; i < CORNER_SLOTS; i++)
+        corner_slots[i].call = 0;   // the count wrapped: forget every slot
+    call_number = 1;
+}
+
+// Folds a coordinate into the slot number: multiplying by an odd constant
+// carries every bit upwards, the shift brings high bits (all a coordinate
+// of whole units has) back down for the next. XOR alone would not do: the
+// negated whole-unit values of a cube's corners differ by one fixed mask.
+static uint32_t mix(uint32_t hash, uint32_t v, uint32_t odd) { return ((hash ^ (hash >> 16)) + v) * odd; }
+
+static const CornerSlot& transformed(const Vec3& c)
+{
+    uint32_t hash = mix(mix(static_cast<uint32_t>(c.x) * 0x9E3779B1u, static_cast<uint32_t>(c.y), 0x85EBCA77u),
+                        static_cast<uint32_t>(c.z), 0xC2B2AE3Du);
+    CornerSlot& slot = corner_slots[hash >> SLOT_SHIFT];
+    if (slot.call == call_number && slot.model.x == c.x && slot.model.y == c.y && slot.model.z == c.z)
+        return slot;
+    slot.model = c;
+    slot.camera = to_camera(c);
+    slot.screen = projtranson ? to_screen(slot.camera) : slot.camera;
+    slot.call = call_number;
+    return slot;
 }
 
 static bool off_screen(Fixed x, Fixed y)
@@ -105,18 +143,22 @@ static void draw(const Triangle& t)
 
 void draw_buffer(const Triangle* triangles, int count)
 {
+    if (count <= 0)
+        return;   // a negative count draws nothing rather than running off the array
     // The camera cannot turn during a call: the matrix every triangle would
-    // rebuild is built once, and only when a triangle will use it.
-    if (viewtranson && count > 0)
+    // rebuild is built once.
+    if (viewtranson)
         intl_camera_mat = CreateCameraRotationMatrix(camera_rot.x, camera_rot.y, camera_rot.z);
-    // A negative count draws nothing rather than running off the array.
+    next_call();
     for (int i = 0; i < count; i++) {
         Triangle t = triangles[i];
-        if (modtranson)
-            model_stage(t.corners);
-        if (viewtranson)
-            view_stage(t.corners);
-        if (projtranson && !projection_stage(t.corners))
+        bool behind = true;   // every corner at z <= 0 before the clamp
+        for (int k = 0; k < 3; k++) {
+            const CornerSlot& slot = transformed(triangles[i].corners[k]);
+            behind = behind && slot.camera.z <= 0;
+            t.corners[k] = slot.screen;
+        }
+        if (projtranson && behind)
             continue;
         if (rejected(t.corners))
             continue;

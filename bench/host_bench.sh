@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds and runs the renderer's benchmarks on the host (Google Benchmark),
+# keeping the results: BUILD/bench/render_bench.json (Google Benchmark's
+# JSON) and BUILD/bench/render_bench_ratios.json (each figure as a ratio to
+# memset and memcpy of one frame, and the targets met or not).
+#
+#   bench/host_bench.sh [BUILD_DIR] [Google Benchmark flags...]
+#   bench/host_bench.sh build --benchmark_repetitions=5
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=build
+if [ $# -gt 0 ] && [ "${1#--}" = "$1" ]; then
+    build=$1
+    shift
+fi
+cmake -S . -B "$build" >/dev/null
+cmake --build "$build" -j"$(nproc)" --target render_bench >/dev/null
+exec "$build/bench/render_bench" --benchmark_out="$build/bench/render_bench.json" \
+    --benchmark_out_format=json --ratios_out="$build/bench/render_bench_ratios.json" "$@"
