@@ -197,23 +197,19 @@ void switches_on()
 
 void scene_frame(SceneId id, const Triangle* triangles, int count)
 {
-    if (!SCENES[id].whole_frame) {
-        draw_all(triangles, count);
-        return;
-    }
-    kern::ClearScreen();
+    if (SCENES[id].clears)
+        kern::ClearScreen();
     draw_all(triangles, count);
     kern::Blit();
 }
 
 void reference_frame(SceneId id, const Triangle* triangles, int count)
 {
-    if (SCENES[id].whole_frame)
+    if (SCENES[id].clears)
         kern::ClearScreen();
     for (int i = 0; i < count; i++)
         raster_reference::triangle(kern::back_buffer(), triangles[i]);
-    if (SCENES[id].whole_frame)
-        kern::Blit();
+    kern::Blit();
 }
 
 void cube_frame(const Triangle cube[CUBE_TRIANGLES], const CubeView& view)

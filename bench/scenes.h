@@ -3,8 +3,8 @@
 //
 // Every scene is made from a fixed seed, so each run draws the very same
 // triangles. A frame is what the kernel does with a scene: clear the back
-// buffer, draw, copy it to the display memory (the fill-rate scene C skips
-// the clear and the copy: it measures stores into the buffer alone).
+// buffer, draw, copy it to the display memory (the fill-rate scene C draws
+// over the last frame without a clear).
 #pragma once
 #include <stdint.h>
 
@@ -20,7 +20,7 @@ enum SceneId { SCENE_A, SCENE_B, SCENE_C, SCENE_D, SCENE_E, SCENE_COUNT };
 struct SceneInfo {
     char letter;
     const char* what;
-    bool whole_frame;   // clear + draw + copy; false: draw only
+    bool clears;   // the frame starts with ClearScreen
 };
 
 const SceneInfo& scene_info(SceneId id);

@@ -60,7 +60,8 @@ static void walk(int row, int last, Fixed ea, Fixed eb, Fixed da, Fixed db, uint
         Fixed right = ea < eb ? eb : ea;
         left = left < 0 ? 0 : left;
         right = right > RIGHT_EDGE ? RIGHT_EDGE : right;
-        int lo = pixel(left), hi = pixel(right);
+        int lo = static_cast<int>(static_cast<uint32_t>(left) >> FIXED_SHIFT);   // left >= 0 here
+        int hi = pixel(right);
         int count = hi - lo + 1;
         if (count == SCREEN_WIDTH) {
             full = full ? full : line;
