@@ -78,6 +78,33 @@ static void walk(int row, int last, Fixed ea, Fixed eb, Fixed da, Fixed db, uint
         fill_run(full, static_cast<uint32_t>(line - full), colour);
 }
 
+// Rows `row` to `last` (on screen, downwards) between a left and a right
+// edge that stay on screen: nothing to clip, the left one never passes the
+// right one.
+static void walk_inside(int row, int last, Fixed left, Fixed right, Fixed dl, Fixed dr, uint8_t colour)
+{
+    uint8_t* line = back_buffer() + row * SCREEN_WIDTH;
+    uint8_t* const stop = back_buffer() + (last + 1) * SCREEN_WIDTH;
+    for (; line != stop; line += SCREEN_WIDTH, left = fixed_add(left, dl), right = fixed_add(right, dr)) {
+        uint32_t lo = static_cast<uint32_t>(left) >> FIXED_SHIFT;
+        uint32_t hi = static_cast<uint32_t>(right) >> FIXED_SHIFT;
+        fill_run(line + lo, hi - lo + 1, colour);
+    }
+}
+
+static bool on_screen_column(Fixed x) { return static_cast<uint32_t>(x) <= static_cast<uint32_t>(RIGHT_EDGE); }
+
+// A half whose rows are whole, whose flat side's two corners share their
+// row and whose three corners all lie on screen horizontally (as
+// draw_triangle's halves mostly do): an edge walked over its own rows moves
+// by a slope truncated toward zero, so it stays between its corners'
+// columns, and the two edges, leaving one corner, never cross.
+static bool regular(Fixed ax, Fixed bx, Fixed cx, Fixed y0, Fixed y1, Fixed flat_b, Fixed flat_c)
+{
+    return flat_b == flat_c && whole_pixels(y0) && whole_pixels(y1) && on_screen_column(ax) &&
+           on_screen_column(bx) && on_screen_column(cx);
+}
+
 // Corner a is the apex on top; b and c share the bottom row (b.y counts).
 static void bottom_half(Fixed ax, Fixed ay, Fixed bx, Fixed by, Fixed cx, Fixed cy, uint8_t colour)
 {
@@ -89,7 +116,13 @@ static void bottom_half(Fixed ax, Fixed ay, Fixed bx, Fixed by, Fixed cx, Fixed 
     Fixed slope_a = per_row(fixed_sub(bx, ax), fixed_sub(by, ay));
     Fixed slope_b = per_row(fixed_sub(cx, ax), fixed_sub(cy, ay));
     uint32_t above = static_cast<uint32_t>(first) - static_cast<uint32_t>(top);
-    walk(first, last, advance(ax, slope_a, above), advance(ax, slope_b, above), slope_a, slope_b, colour);
+    Fixed ea = advance(ax, slope_a, above), eb = advance(ax, slope_b, above);
+    if (!regular(ax, bx, cx, ay, by, by, cy))
+        walk(first, last, ea, eb, slope_a, slope_b, colour);
+    else if (slope_a <= slope_b)
+        walk_inside(first, last, ea, eb, slope_a, slope_b, colour);
+    else
+        walk_inside(first, last, eb, ea, slope_b, slope_a, colour);
 }
 
 // Corners a and b share the top row (a.y counts); c is the apex at the
@@ -105,8 +138,13 @@ static void top_half(Fixed ax, Fixed ay, Fixed bx, Fixed by, Fixed cx, Fixed cy,
     Fixed slope_a = per_row(fixed_sub(cx, ax), fixed_sub(cy, ay));
     Fixed slope_b = per_row(fixed_sub(cx, bx), fixed_sub(cy, by));
     uint32_t below = static_cast<uint32_t>(bottom) - static_cast<uint32_t>(first);
-    walk(first, last, advance(cx, fixed_neg(slope_a), below), advance(cx, fixed_neg(slope_b), below), slope_a,
-         slope_b, colour);
+    Fixed ea = advance(cx, fixed_neg(slope_a), below), eb = advance(cx, fixed_neg(slope_b), below);
+    if (!regular(ax, bx, cx, ay, cy, ay, by))
+        walk(first, last, ea, eb, slope_a, slope_b, colour);
+    else if (slope_a >= slope_b)
+        walk_inside(first, last, ea, eb, slope_a, slope_b, colour);
+    else
+        walk_inside(first, last, eb, ea, slope_b, slope_a, colour);
 }
 
 // Orders two corners by y, the pair kept as it is when their y are equal.
