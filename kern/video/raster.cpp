@@ -94,15 +94,16 @@ static void walk_inside(int row, int last, Fixed left, Fixed right, Fixed dl, Fi
 
 static bool on_screen_column(Fixed x) { return static_cast<uint32_t>(x) <= static_cast<uint32_t>(RIGHT_EDGE); }
 
-// A half whose rows are whole, whose flat side's two corners share their
-// row and whose three corners all lie on screen horizontally (as
-// draw_triangle's halves mostly do): an edge walked over its own rows moves
-// by a slope truncated toward zero, so it stays between its corners'
-// columns, and the two edges, leaving one corner, never cross.
+// A half from row y0 down to row y1 (y1 >= y0) whose rows are whole and do
+// not lie 2^31 or more apart (the difference would wrap), whose flat side's
+// two corners share their row and whose three corners all lie on screen
+// horizontally, as draw_triangle's halves mostly do: an edge walked over its
+// own rows moves by a slope truncated toward zero, so it stays between its
+// corners' columns, and the two edges, leaving one corner, never cross.
 static bool regular(Fixed ax, Fixed bx, Fixed cx, Fixed y0, Fixed y1, Fixed flat_b, Fixed flat_c)
 {
-    return flat_b == flat_c && whole_pixels(y0) && whole_pixels(y1) && on_screen_column(ax) &&
-           on_screen_column(bx) && on_screen_column(cx);
+    return flat_b == flat_c && whole_pixels(y0) && whole_pixels(y1) && fixed_sub(y1, y0) >= 0 &&
+           on_screen_column(ax) && on_screen_column(bx) && on_screen_column(cx);
 }
 
 // Corner a is the apex on top; b and c share the bottom row (b.y counts).

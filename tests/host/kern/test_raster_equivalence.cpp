@@ -168,6 +168,16 @@ TEST_F(Equivalence, TrianglesAnywhereInTheFixedRange)
     });
 }
 
+// Corners on screen from side to side but anywhere from top to bottom: rows
+// so far apart that their difference wraps as a 32-bit sum.
+TEST_F(Equivalence, OnScreenColumnsWithRowsAnywhere)
+{
+    run(11, 300, [](Random& r) {
+        auto c = [&]() { return corner(r.at(0, W - 1), r.any(), r); };
+        return triangle(c(), c(), c(), r.colour());
+    });
+}
+
 // The half-triangle routines on their own, with rows near the screen and x
 // anywhere, so that the edge sums wrap while rows are passed over. Some rows
 // are fractional or of zero height (outside what draw_triangle hands them).
