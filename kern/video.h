@@ -42,6 +42,7 @@ const uint32_t FILL_SHORT = 32;
 const uint32_t FILL_STRING = 1024;
 const uint32_t COLOUR_LANES = 0x01010101;   // a colour byte in all four bytes
 const uintptr_t FILL_ALIGN = 3;             // the low address bits of a word
+const int FILL_PASS = 4;                    // words stored per pass of the loop
 
 // Stores into byte buffers that are also read byte by byte, at any address
 // (the processor takes unaligned stores; the compiler is told), or aligned.
@@ -62,12 +63,12 @@ inline void fill_run(uint8_t* at, uint32_t count, uint8_t colour)
         head[0] = tail[0] = value;
         uint8_t* first = reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(at) + FILL_ALIGN) & ~FILL_ALIGN);
         FillAligned* w = reinterpret_cast<FillAligned*>(first);
-        FillAligned* last = reinterpret_cast<FillAligned*>(reinterpret_cast<uintptr_t>(end) & ~FILL_ALIGN) - 4;
+        FillAligned* last = reinterpret_cast<FillAligned*>(reinterpret_cast<uintptr_t>(end) & ~FILL_ALIGN) - FILL_PASS;
         if (count >= FILL_STRING) {
-            fill_words(first, static_cast<uint32_t>(last + 4 - w), value);
+            fill_words(first, static_cast<uint32_t>(last + FILL_PASS - w), value);
             return;
         }
-        for (; w < last; w += 4)
+        for (; w < last; w += FILL_PASS)
             w[0] = w[1] = w[2] = w[3] = value;
         last[0] = last[1] = last[2] = last[3] = value;
     } else if (count > FILL_SHORT / 2) {
