@@ -26,7 +26,7 @@ const SceneInfo SCENES[SCENE_COUNT] = {
     {'E', "50 triangles twice the screen's size, mostly clipped", true},
 };
 
-const uint32_t SEEDS[SCENE_COUNT] = {0x2545F491, 0x9E3779B9, 0x85EBCA6B, 0xC2B2AE35, 0x27D4EB2F};
+const uint32_t SEEDS[SCENE_COUNT] = {0xFD7046C5, 0x9E3779B9, 0x85EBCA6B, 0xC2B2AE35, 0x27D4EB2F};
 
 const int A_TRIANGLES = 50;
 const int B_TRIANGLES = 1920;
@@ -63,24 +63,27 @@ const CubeView VIEWS[CUBE_VIEW_COUNT] = {
 // xorshift32: a fixed sequence for a fixed seed, on every compiler.
 struct Random {
     uint32_t state;
-    uint32_t next()
-    {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        return state;
-    }
-    // lo..hi inclusive (hi - lo below 2^32).
-    int32_t between(int32_t lo, int32_t hi)
-    {
-        uint32_t span = static_cast<uint32_t>(hi) - static_cast<uint32_t>(lo) + 1;
-        return static_cast<int32_t>(static_cast<uint32_t>(lo) + (span == 0 ? next() : next() % span));
-    }
-    // A position in pixels lo..hi with a random fraction, as a projected
-    // corner has.
-    Fixed at(int lo, int hi) { return between(lo * PX, hi * PX + PX - 1); }
-    uint8_t colour() { return static_cast<uint8_t>(between(1, 255)); }
 };
+
+uint32_t next(Random& r)
+{
+    r.state ^= r.state << 13;
+    r.state ^= r.state >> 17;
+    r.state ^= r.state << 5;
+    return r.state;
+}
+
+// lo..hi inclusive.
+int32_t between(Random& r, int32_t lo, int32_t hi)
+{
+    uint32_t span = static_cast<uint32_t>(hi) - static_cast<uint32_t>(lo) + 1;
+    return static_cast<int32_t>(static_cast<uint32_t>(lo) + (span == 0 ? next(r) : next(r) % span));
+}
+
+// A position in pixels lo..hi with a random fraction, as a projected corner has.
+Fixed at(Random& r, int lo, int hi) { return between(r, lo * PX, hi * PX + PX - 1); }
+
+uint8_t colour(Random& r) { return static_cast<uint8_t>(between(r, 1, 255)); }
 
 Vec3 corner(Fixed x, Fixed y) { return Vec3{x, y, 0}; }
 
@@ -96,23 +99,38 @@ int64_t double_area(const Triangle& t)
     return a < 0 ? -a : a;
 }
 
+// The draws are made one statement at a time: the order in which a call's
+// arguments are worked out is the compiler's, and every build (host and
+// benchmark image) must make the same scene.
+Vec3 corner_between(Random& r, int x0, int x1, int y0, int y1)
+{
+    Fixed x = at(r, x0, x1);
+    Fixed y = at(r, y0, y1);
+    return corner(x, y);
+}
+
 int spread(Random& r, Triangle* out, int count, int x0, int x1, int y0, int y1)
 {
-    for (int i = 0; i < count; i++)
-        out[i] = Triangle{{corner(r.at(x0, x1), r.at(y0, y1)), corner(r.at(x0, x1), r.at(y0, y1)),
-                           corner(r.at(x0, x1), r.at(y0, y1))},
-                          r.colour()};
+    for (int i = 0; i < count; i++) {
+        for (Vec3& c : out[i].corners)
+            c = corner_between(r, x0, x1, y0, y1);
+        out[i].colour = colour(r);
+    }
     return count;
 }
 
 int clustered(Random& r, Triangle* out, int count, const Cluster& k)
 {
     for (int i = 0; i < count;) {
-        Fixed cx = r.at(k.left, k.right), cy = r.at(k.top, k.bottom);
+        Fixed cx = at(r, k.left, k.right);
+        Fixed cy = at(r, k.top, k.bottom);
         Triangle t;
-        for (Vec3& c : t.corners)
-            c = corner(cx + r.between(-k.reach_x * PX, k.reach_x * PX), cy + r.between(-k.reach_y * PX, k.reach_y * PX));
-        t.colour = r.colour();
+        for (Vec3& c : t.corners) {
+            Fixed dx = between(r, -k.reach_x * PX, k.reach_x * PX);
+            Fixed dy = between(r, -k.reach_y * PX, k.reach_y * PX);
+            c = corner(cx + dx, cy + dy);
+        }
+        t.colour = colour(r);
         int64_t area = double_area(t);
         if (area >= 2 * k.area_low && area <= 2 * k.area_high)
             out[i++] = t;
@@ -127,7 +145,8 @@ int screen_pairs(Random& r, Triangle* out)
     const Vec3 tl = corner(0, 0), tr = corner(right, 0), bl = corner(0, bottom), br = corner(right, bottom);
     int n = 0;
     for (int i = 0; i < C_PAIRS; i++) {
-        uint8_t a = r.colour(), b = r.colour();
+        uint8_t a = colour(r);
+        uint8_t b = colour(r);
         if (i % 2 == 0) {
             out[n++] = Triangle{{tl, tr, bl}, a};
             out[n++] = Triangle{{tr, br, bl}, b};
