@@ -4,9 +4,12 @@
 // untouched, or, for the sound ones, in the kernel's entry.
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+
 #include <cctype>
 #include <cstring>
 #include <fstream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -72,10 +75,17 @@ class Corpus : public testing::TestWithParam<CorpusVolume> {};
 
 TEST(CorpusList, HoldsEveryVolumeOfTheCorpusDirectory)
 {
-    std::vector<CorpusVolume> list = corpus();
-    EXPECT_GE(list.size(), 30u);
-    for (const CorpusVolume& v : list)
-        EXPECT_FALSE(read_file(FUZZ_DIR "/corpus/" + v.file).empty()) << v.file;
+    std::set<std::string> listed, present;
+    for (const CorpusVolume& v : corpus())
+        listed.insert(v.file);
+    DIR* dir = opendir(FUZZ_DIR "/corpus");
+    ASSERT_NE(dir, nullptr);
+    while (dirent* e = readdir(dir))
+        if (e->d_name[0] != '.')
+            present.insert(e->d_name);
+    closedir(dir);
+    EXPECT_GE(listed.size(), 30u);
+    EXPECT_EQ(listed, present);
 }
 
 TEST_P(Corpus, EndsAsListed)
