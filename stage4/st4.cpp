@@ -91,14 +91,15 @@ static void ata_out(uint16_t port, uint8_t value)
 
 // Polls the status at least ATA_SETTLE_READS times until BSY is clear and
 // the `ready` bits are set. The other bits mean nothing while BSY is set; a
-// drive that then shows ERR or DF, or never gets there, ends the load at `lba`.
-static void ata_wait(uint8_t ready, uint32_t lba)
+// drive that then shows one of the `faults` bits, or never gets there, ends
+// the load at `lba`.
+static void ata_wait(uint8_t ready, uint8_t faults, uint32_t lba)
 {
     for (uint32_t reads = 1; reads <= ATA_WAIT_READS; reads++) {
         uint8_t status = ata_in(ATA_STATUS);
         if (reads < ATA_SETTLE_READS || (status & ATA_BSY))
             continue;
-        if (status & (ATA_ERR | ATA_DF))
+        if (status & faults)
             fail("DISK FAULT AT LBA", lba);
         if ((status & ready) == ready)
             return;
@@ -109,7 +110,9 @@ static void ata_wait(uint8_t ready, uint32_t lba)
 void ReadSectors(uint32_t lba, uint32_t count, uint8_t* buffer)
 {
     ata_in(ATA_STATUS);
-    ata_wait(0, lba);
+    // ERR before the command belongs to an earlier one (the firmware's, say);
+    // only a device fault stops the drive from taking this one.
+    ata_wait(0, ATA_DF, lba);
     ata_out(ATA_DRIVE, static_cast<uint8_t>(ATA_DRIVE_LBA_MASTER | ((lba >> 24) & 0x0F)));
     ata_out(ATA_FEATURES, 0x00);
     ata_out(ATA_COUNT, static_cast<uint8_t>(count));
@@ -120,7 +123,7 @@ void ReadSectors(uint32_t lba, uint32_t count, uint8_t* buffer)
     uint32_t sectors = count & 0xFF;
     for (uint32_t s = 0; s < sectors; s++) {
         ata_in(ATA_STATUS);
-        ata_wait(ATA_DRQ, lba + s);
+        ata_wait(ATA_DRQ, ATA_ERR | ATA_DF, lba + s);
         uint8_t* dst = buffer + SECTOR_SIZE * s;
         for (int w = 0; w < 256; w++) {
             uint16_t word = inw(ATA_DATA);

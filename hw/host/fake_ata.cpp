@@ -87,6 +87,7 @@ void ata_attach(std::vector<uint8_t> image, AtaOptions options)
     drive->image = std::move(image);
     drive->image.resize((drive->image.size() + 511) / 512 * 512);
     drive->options = options;
+    drive->error = options.stale_bits;
     for (uint16_t port = 0x1F1; port <= 0x1F6; port++)
         on_out(port, [](uint16_t p, uint8_t v) { drive->regs[p - 0x1F0] = v; });
     on_out(0x1F7, command);

@@ -12,6 +12,7 @@ struct AtaOptions {
     bool no_drq = false;       // the drive never offers data
     uint8_t fault_bits = 0;    // ERR (0x01) and/or DF (0x20) shown after a command
     uint32_t bad_sector = 0xFFFFFFFF;   // reaching this LBA ends a read with ERR
+    uint8_t stale_bits = 0;    // status bits left by an earlier command, until the first one
 };
 
 struct AtaCommand {

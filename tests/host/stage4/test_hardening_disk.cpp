@@ -351,6 +351,20 @@ TEST(LoaderAta, ErrorAndDeviceFaultBitsEndTheLoad)
     }
 }
 
+TEST(LoaderAta, AnErrorLeftByAnEarlierCommandDoesNotStopTheLoad)
+{
+    // ERR describes the drive's last command, which may be the firmware's;
+    // a device fault before the command does stop the load.
+    hwsim::AtaOptions stale;
+    stale.stale_bits = 0x01;
+    EXPECT_NE(boot(kernel_volume(), stale), 0u);
+
+    stale.stale_bits = 0x20;
+    EXPECT_EQ(boot(kernel_volume(), stale), 0u);
+    EXPECT_EQ(error_line(), "ERROR: DISK FAULT AT LBA 0");
+    EXPECT_TRUE(hwsim::ata_commands().empty());
+}
+
 TEST(LoaderAta, AFaultNamesTheSectorThatFailed)
 {
     Bytes disk(512 * 40);
