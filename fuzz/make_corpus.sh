@@ -109,13 +109,13 @@ cut_after_last_cluster() {
 # --- Volumes.
 # volume NAME [FILE:NAME]...: a fresh volume in the work directory.
 volume() {
-    local img=$work/$1.img spec
+    local img=$work/$1.img entry
     shift
     rm -f "$img"
     mformat -C -f "$FORMAT" -N 12345678 -i "$img" ::
-    for spec in "$@"; do
-        touch -d "$EPOCH" "${spec%%:*}"
-        mcopy -m -i "$img" "${spec%%:*}" "::${spec#*:}"
+    for entry in "$@"; do
+        touch -d "$EPOCH" "${entry%%:*}"
+        mcopy -m -i "$img" "${entry%%:*}" "::${entry#*:}"
     done
     cut_after_last_cluster "$img"
 }
