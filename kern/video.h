@@ -35,55 +35,80 @@ void PutString(const char* text, int x, int y, uint8_t colour);
 
 // ---- fill_run, inline: the row loops keep it in registers ----
 
+// Runs are stored a register at a time: FillWord is as wide as the
+// processor's general registers (4 bytes on the kernel's i686).
+typedef uintptr_t __attribute__((may_alias, aligned(1))) FillWord;
+typedef uintptr_t __attribute__((may_alias)) FillAligned;
+typedef uint32_t __attribute__((may_alias, aligned(1))) FillWord32;
+const uint32_t FILL_WORD = sizeof(FillWord);
+const uintptr_t FILL_ALIGN = FILL_WORD - 1;   // the low address bits of a word
+const int FILL_PASS = 4;                      // words stored per pass of the loop
 // Up to FILL_SHORT bytes a run takes a few stores from either end; from
 // FILL_STRING bytes on (rows of the screen one after the other) one string
 // store, which starts up slower than a loop but then stores faster.
-const uint32_t FILL_SHORT = 32;
+const uint32_t FILL_SHORT = 2 * FILL_PASS * FILL_WORD;
 const uint32_t FILL_STRING = 1024;
-const uint32_t COLOUR_LANES = 0x01010101;   // a colour byte in all four bytes
-const uintptr_t FILL_ALIGN = 3;             // the low address bits of a word
-const int FILL_PASS = 4;                    // words stored per pass of the loop
+const uintptr_t WORD_LANES = ~static_cast<uintptr_t>(0) / 0xFF;   // 0x01 in every byte of a word
 
-// Stores into byte buffers that are also read byte by byte, at any address
-// (the processor takes unaligned stores; the compiler is told), or aligned.
-typedef uint32_t __attribute__((may_alias, aligned(1))) FillWord;
-typedef uint32_t __attribute__((may_alias)) FillAligned;
-
-// Stores may overlap (a byte stored twice gets the same colour): that costs
-// less than loops whose ends the processor cannot predict.
-inline void fill_run(uint8_t* at, uint32_t count, uint8_t colour)
+// More than a quarter of FILL_SHORT bytes: stores from either end, or a loop.
+inline void fill_long(uint8_t* at, uint32_t count, uintptr_t value)
 {
-    const uint32_t value = colour * COLOUR_LANES;
     uint8_t* end = at + count;
     FillWord* head = reinterpret_cast<FillWord*>(at);
     FillWord* tail = reinterpret_cast<FillWord*>(end) - 1;
-    if (count > FILL_SHORT) {
-        // The ragged ends, then the aligned words between (at least seven),
-        // four a pass; the last pass ends at the last word, over some stored.
-        head[0] = tail[0] = value;
-        uint8_t* first = reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(at) + FILL_ALIGN) & ~FILL_ALIGN);
-        FillAligned* w = reinterpret_cast<FillAligned*>(first);
-        FillAligned* last = reinterpret_cast<FillAligned*>(reinterpret_cast<uintptr_t>(end) & ~FILL_ALIGN) - FILL_PASS;
-        if (count >= FILL_STRING) {
-            fill_words(first, static_cast<uint32_t>(last + FILL_PASS - w), value);
-            return;
-        }
-        for (; w < last; w += FILL_PASS)
-            w[0] = w[1] = w[2] = w[3] = value;
-        last[0] = last[1] = last[2] = last[3] = value;
-    } else if (count > FILL_SHORT / 2) {
-        head[0] = head[1] = head[2] = head[3] = value;
-        tail[0] = tail[-1] = tail[-2] = tail[-3] = value;
-    } else if (count > FILL_SHORT / 4) {
+    if (count <= FILL_SHORT / 2) {
         head[0] = head[1] = value;
         tail[0] = tail[-1] = value;
-    } else if (count >= sizeof(FillWord)) {
-        head[0] = tail[0] = value;
+        return;
+    }
+    if (count <= FILL_SHORT) {
+        head[0] = head[1] = head[2] = head[3] = value;
+        tail[0] = tail[-1] = tail[-2] = tail[-3] = value;
+        return;
+    }
+    // The ragged ends, then the aligned words between (at least seven),
+    // four a pass; the last pass ends at the last word, over some stored.
+    head[0] = tail[0] = value;
+    uint8_t* first = reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(at) + FILL_ALIGN) & ~FILL_ALIGN);
+    FillAligned* w = reinterpret_cast<FillAligned*>(first);
+    FillAligned* last = reinterpret_cast<FillAligned*>(reinterpret_cast<uintptr_t>(end) & ~FILL_ALIGN) - FILL_PASS;
+    if (count >= FILL_STRING) {
+        fill_words(first, static_cast<uint32_t>(reinterpret_cast<uint8_t*>(last + FILL_PASS) - first) / 4,
+                   static_cast<uint32_t>(value));
+        return;
+    }
+    for (; w < last; w += FILL_PASS)
+        w[0] = w[1] = w[2] = w[3] = value;
+    last[0] = last[1] = last[2] = last[3] = value;
+}
+
+// Up to a quarter of FILL_SHORT bytes: one or two stores from either end.
+inline void fill_short(uint8_t* at, uint32_t count, uintptr_t value)
+{
+    uint8_t* end = at + count;
+    if (count >= FILL_WORD) {
+        *reinterpret_cast<FillWord*>(at) = *(reinterpret_cast<FillWord*>(end) - 1) = value;
+    } else if (count >= sizeof(FillWord32)) {
+        // Only where a word is wider than four bytes.
+        *reinterpret_cast<FillWord32*>(at) = *(reinterpret_cast<FillWord32*>(end) - 1) = static_cast<uint32_t>(value);
     } else if (count != 0) {
         // One to three bytes: the first, the middle one or the first again,
         // and the last; no branch on which.
-        at[0] = at[count >> 1] = end[-1] = colour;
+        at[0] = at[count >> 1] = end[-1] = static_cast<uint8_t>(value);
     }
+}
+
+// Stores may overlap (a byte stored twice gets the same colour): that costs
+// less than loops whose ends the processor cannot predict. The stores go
+// into byte buffers that are also read byte by byte, at any address (the
+// processor takes unaligned stores; the compiler is told), or aligned.
+inline void fill_run(uint8_t* at, uint32_t count, uint8_t colour)
+{
+    const uintptr_t value = colour * WORD_LANES;
+    if (count > FILL_SHORT / 4)
+        fill_long(at, count, value);
+    else
+        fill_short(at, count, value);
 }
 
 } // namespace kern

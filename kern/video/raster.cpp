@@ -199,25 +199,117 @@ struct Point {
     Fixed x, y;
 };
 
-static void order(Point& first, Point& second)
+// The corner sort's order (sort_triangle_in_place) on snapped corners: a
+// stable sort puts each corner after those with a smaller y and after
+// those before it with an equal one. Stores to counted places, no branch
+// that small triangles' random corners would defeat.
+static void sort_points(const Point in[3], Point out[3])
 {
-    bool swap = second.y < first.y;
-    Point lower = swap ? second : first;
-    second = swap ? first : second;
-    first = lower;
+    out[(in[1].y < in[0].y) + (in[2].y < in[0].y)] = in[0];
+    out[(in[0].y <= in[1].y) + (in[2].y < in[1].y)] = in[1];
+    out[(in[0].y <= in[2].y) + (in[1].y <= in[2].y)] = in[2];
+}
+
+// ---- triangles whose corners all lie on screen horizontally ----
+//
+// The cube's and most other triangles: both halves are then `regular`, which
+// is decided once for the triangle instead of once a half. The halves' rows
+// are whole and at least one apart, so a shift gives a row and one 32-bit
+// division a slope (per_row's quotient).
+
+static int row_of(Fixed whole) { return whole >> FIXED_SHIFT; }
+
+// walk_inside with edge a on the left when a_left, else edge b. The edges
+// are swapped by masks, not a branch, which small triangles' random
+// orientations would defeat.
+static void walk_ordered(int row, int last, Fixed ea, Fixed eb, Fixed da, Fixed db, bool a_left, uint8_t colour)
+{
+    uint32_t swap = a_left ? 0 : ~0u;
+    uint32_t edges = (static_cast<uint32_t>(ea) ^ static_cast<uint32_t>(eb)) & swap;
+    uint32_t steps = (static_cast<uint32_t>(da) ^ static_cast<uint32_t>(db)) & swap;
+    walk_inside(row, last, static_cast<Fixed>(ea ^ edges), static_cast<Fixed>(eb ^ edges),
+                static_cast<Fixed>(da ^ steps), static_cast<Fixed>(db ^ steps), colour);
+}
+
+// Sorted snapped corners 2^31 or more apart in y wrap their difference.
+static bool inside_columns(const Point c[3])
+{
+    return on_screen_column(c[0].x) && on_screen_column(c[1].x) && on_screen_column(c[2].x) &&
+           fixed_sub(c[2].y, c[0].y) >= 0;
+}
+
+// bottom_half's rows for corners a (the apex, row top) and b, c (row bottom
+// > top); b_left: b.x <= c.x, so the edge to b has the smaller slope (a
+// quotient truncated toward zero keeps order; equal slopes, equal edges).
+static void inside_bottom(Fixed ax, int top, Fixed bx, Fixed cx, int bottom, bool b_left, uint8_t colour)
+{
+    int first = top < 0 ? 0 : top;
+    int last = bottom > LAST_ROW ? LAST_ROW : bottom;
+    if (first > last)
+        return;
+    int rows = bottom - top;
+    Fixed slope_a = fixed_sub(bx, ax) / rows, slope_b = fixed_sub(cx, ax) / rows;
+    uint32_t above = static_cast<uint32_t>(first - top);
+    Fixed ea = advance(ax, slope_a, above), eb = advance(ax, slope_b, above);
+    walk_ordered(first, last, ea, eb, slope_a, slope_b, b_left, colour);
+}
+
+// top_half's rows for corners a, b (row top) and c (the apex, row bottom >
+// top); a_left: a.x <= b.x, so the edge from a has the larger slope.
+static void inside_top(Fixed ax, Fixed bx, int top, Fixed cx, int bottom, bool a_left, uint8_t colour)
+{
+    int first = top < 0 ? 0 : top;
+    int last = bottom > LAST_ROW ? LAST_ROW : bottom;
+    if (first > last)
+        return;
+    int rows = bottom - top;
+    Fixed slope_a = fixed_sub(cx, ax) / rows, slope_b = fixed_sub(cx, bx) / rows;
+    uint32_t below = static_cast<uint32_t>(bottom - first);
+    Fixed ea = advance(cx, fixed_neg(slope_a), below), eb = advance(cx, fixed_neg(slope_b), below);
+    walk_ordered(first, last, ea, eb, slope_a, slope_b, a_left, colour);
+}
+
+// The split point on the long edge c0-c2 at the middle corner's row. With
+// whole-pixel y values the ratio lies within +-2^31, so its product with a
+// 32-bit difference fits.
+static Fixed split_x(const Point c[3])
+{
+    int64_t ratio = split_ratio(fixed_sub(c[1].y, c[0].y), fixed_sub(c[2].y, c[0].y));
+    return fixed_add(c[0].x, low32(ratio * fixed_sub(c[2].x, c[0].x) / FIXED_ONE));
+}
+
+// The split point lies between c0 and c2, so on screen too.
+static void draw_inside(const Point c[3], uint8_t colour)
+{
+    int top = row_of(c[0].y), middle = row_of(c[1].y), bottom = row_of(c[2].y);
+    if (middle == bottom) {
+        inside_bottom(c[0].x, top, c[1].x, c[2].x, bottom, c[1].x <= c[2].x, colour);
+        return;
+    }
+    if (top == middle) {
+        inside_top(c[0].x, c[1].x, top, c[2].x, bottom, c[0].x <= c[1].x, colour);
+        return;
+    }
+    // The middle corner on the left of the long edge: its edges are the
+    // left ones of both halves.
+    Fixed sx = split_x(c);
+    bool middle_left = c[1].x <= sx;
+    inside_bottom(c[0].x, top, c[1].x, sx, middle, middle_left, colour);
+    inside_top(c[1].x, sx, middle, c[2].x, bottom, middle_left, colour);
 }
 
 void draw_triangle(Triangle t)
 {
-    Point c[3];
+    Point p[3], c[3];
     for (int i = 0; i < 3; i++)
-        c[i] = Point{snap(t.corners[i].x), snap(t.corners[i].y)};
-    if (all_equal(c[0].x, c[1].x, c[2].x) || all_equal(c[0].y, c[1].y, c[2].y))
+        p[i] = Point{snap(t.corners[i].x), snap(t.corners[i].y)};
+    if (all_equal(p[0].x, p[1].x, p[2].x) || all_equal(p[0].y, p[1].y, p[2].y))
         return;
-    // The corner sort's order (sort_triangle_in_place), on the snapped values.
-    order(c[0], c[1]);
-    order(c[1], c[2]);
-    order(c[0], c[1]);
+    sort_points(p, c);
+    if (inside_columns(c)) {
+        draw_inside(c, t.colour);
+        return;
+    }
     if (c[1].y == c[2].y) {
         bottom_half(c[0].x, c[0].y, c[1].x, c[1].y, c[2].x, c[2].y, t.colour);
         return;
@@ -226,11 +318,7 @@ void draw_triangle(Triangle t)
         top_half(c[0].x, c[0].y, c[1].x, c[1].y, c[2].x, c[2].y, t.colour);
         return;
     }
-    // The point on the long edge c0-c2 at the middle corner's row. With
-    // whole-pixel y values the ratio lies within +-2^31, so its product with
-    // a 32-bit difference fits.
-    int64_t ratio = split_ratio(fixed_sub(c[1].y, c[0].y), fixed_sub(c[2].y, c[0].y));
-    Fixed sx = fixed_add(c[0].x, low32(ratio * fixed_sub(c[2].x, c[0].x) / FIXED_ONE));
+    Fixed sx = split_x(c);
     bottom_half(c[0].x, c[0].y, c[1].x, c[1].y, sx, c[1].y, t.colour);
     top_half(c[1].x, c[1].y, sx, c[1].y, c[2].x, c[2].y, t.colour);
 }

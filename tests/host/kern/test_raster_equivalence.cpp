@@ -178,6 +178,29 @@ TEST_F(Equivalence, OnScreenColumnsWithRowsAnywhere)
     });
 }
 
+// Corners on a coarse grid of on-screen columns and of rows around the
+// screen: flat tops and bottoms, corners in one column, middle corners on
+// the long edge (both orientations tie), the first and last columns, and
+// rows above and below the screen to pass over.
+TEST_F(Equivalence, OnScreenColumnsOnAGridOfSharedRowsAndColumns)
+{
+    const int columns = 8, rows = 10;
+    run(12, 30000, [&](Random& r) {
+        auto fraction = [&]() { return static_cast<Fixed>(r.between(0, 1) * r.between(0, PX - 1)); };
+        auto column = [&]() {
+            if (r.between(0, 3) == 0)
+                return static_cast<Fixed>(r.between(0, 1) ? 0 : W * PX - 1);   // the first and the last on screen
+            return static_cast<Fixed>(r.between(0, columns) * (W - 1) / columns * PX) + fraction();
+        };
+        auto row = [&]() { return static_cast<Fixed>(r.between(-2, rows + 2) * H / rows * PX) + fraction(); };
+        auto c = [&]() {
+            Fixed x = column();
+            return corner(x, row(), r);
+        };
+        return triangle(c(), c(), c(), r.colour());
+    });
+}
+
 // The half-triangle routines on their own, with rows near the screen and x
 // anywhere, so that the edge sums wrap while rows are passed over. Some rows
 // are fractional or of zero height (outside what draw_triangle hands them).
