@@ -50,25 +50,14 @@ const uint32_t FILL_SHORT = 2 * FILL_PASS * FILL_WORD;
 const uint32_t FILL_STRING = 1024;
 const uintptr_t WORD_LANES = ~static_cast<uintptr_t>(0) / 0xFF;   // 0x01 in every byte of a word
 
-// More than a quarter of FILL_SHORT bytes: stores from either end, or a loop.
+// More than FILL_SHORT bytes: the ragged ends, then the aligned words
+// between (at least seven), four a pass; the last pass ends at the last
+// word, over some stored. Rows of the screen one after the other take one
+// string store instead.
 inline void fill_long(uint8_t* at, uint32_t count, uintptr_t value)
 {
     uint8_t* end = at + count;
-    FillWord* head = reinterpret_cast<FillWord*>(at);
-    FillWord* tail = reinterpret_cast<FillWord*>(end) - 1;
-    if (count <= FILL_SHORT / 2) {
-        head[0] = head[1] = value;
-        tail[0] = tail[-1] = value;
-        return;
-    }
-    if (count <= FILL_SHORT) {
-        head[0] = head[1] = head[2] = head[3] = value;
-        tail[0] = tail[-1] = tail[-2] = tail[-3] = value;
-        return;
-    }
-    // The ragged ends, then the aligned words between (at least seven),
-    // four a pass; the last pass ends at the last word, over some stored.
-    head[0] = tail[0] = value;
+    *reinterpret_cast<FillWord*>(at) = *(reinterpret_cast<FillWord*>(end) - 1) = value;
     uint8_t* first = reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(at) + FILL_ALIGN) & ~FILL_ALIGN);
     FillAligned* w = reinterpret_cast<FillAligned*>(first);
     FillAligned* last = reinterpret_cast<FillAligned*>(reinterpret_cast<uintptr_t>(end) & ~FILL_ALIGN) - FILL_PASS;
@@ -80,6 +69,20 @@ inline void fill_long(uint8_t* at, uint32_t count, uintptr_t value)
     for (; w < last; w += FILL_PASS)
         w[0] = w[1] = w[2] = w[3] = value;
     last[0] = last[1] = last[2] = last[3] = value;
+}
+
+// A quarter of FILL_SHORT bytes to FILL_SHORT: two or four words from
+// either end.
+inline void fill_medium(uint8_t* at, uint32_t count, uintptr_t value)
+{
+    FillWord* head = reinterpret_cast<FillWord*>(at);
+    FillWord* tail = reinterpret_cast<FillWord*>(at + count) - 1;
+    head[0] = head[1] = value;
+    tail[0] = tail[-1] = value;
+    if (count > FILL_SHORT / 2) {
+        head[2] = head[3] = value;
+        tail[-2] = tail[-3] = value;
+    }
 }
 
 // Up to a quarter of FILL_SHORT bytes: one or two stores from either end.
@@ -105,10 +108,12 @@ inline void fill_short(uint8_t* at, uint32_t count, uintptr_t value)
 inline void fill_run(uint8_t* at, uint32_t count, uint8_t colour)
 {
     const uintptr_t value = colour * WORD_LANES;
-    if (count > FILL_SHORT / 4)
-        fill_long(at, count, value);
-    else
+    if (count <= FILL_SHORT / 4)
         fill_short(at, count, value);
+    else if (count <= FILL_SHORT)
+        fill_medium(at, count, value);
+    else
+        fill_long(at, count, value);
 }
 
 } // namespace kern

@@ -1,5 +1,9 @@
 // Text in the built-in font, drawn over the back buffer: only ink pixels are
 // written, so whatever lies beneath shows between the strokes.
+//
+// A cell is clipped once, not pixel by pixel: one wholly on screen has each
+// glyph row merged into the screen as one word; one partly off screen
+// walks only its rows and columns that land on screen.
 #include "kern/font.h"
 #include "kern/video.h"
 
@@ -8,6 +12,17 @@ namespace kern {
 const uint8_t FIRST_NO_GLYPH = 128;
 const char NEWLINE = 0x0A;
 
+// The font image's layout (font.h): bands of 32 cells side by side, each
+// band GLYPH_HEIGHT rows of the image.
+const int FONT_CELLS_PER_BAND = 32;
+const int FONT_IMAGE_WIDTH = FONT_CELLS_PER_BAND * GLYPH_WIDTH;
+const int FONT_BAND_BYTES = FONT_IMAGE_WIDTH * GLYPH_HEIGHT;
+
+// A glyph row's pixels, one byte each, as one word; four screen bytes alike.
+typedef uint32_t __attribute__((may_alias, aligned(1))) CellRow;
+static_assert(GLYPH_WIDTH == sizeof(CellRow), "a glyph row is one word");
+const uint32_t BYTE_ONES = 0xFF;
+
 // Pixel coordinates wrap as the 32-bit sums they are; the clip rejects any
 // that wrapped.
 static int wrap_add(int a, int b)
@@ -15,21 +30,64 @@ static int wrap_add(int a, int b)
     return static_cast<int>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
 }
 
+static bool on_screen(int coordinate, uint32_t size) { return static_cast<uint32_t>(coordinate) < size; }
+
+// The glyph's top left pixel in the font image.
+static const uint8_t* glyph_pixels(uint8_t code)
+{
+    return font8x4 + code / FONT_CELLS_PER_BAND * FONT_BAND_BYTES + code % FONT_CELLS_PER_BAND * GLYPH_WIDTH;
+}
+
+// A cell wholly on screen. The font's pixels are 0 or 1, so a row times the
+// colour holds the colour in its ink bytes (v * colour, as pixel by pixel)
+// and times 0xFF selects them; the other bytes keep what lies beneath.
+static void put_cell(const uint8_t* glyph, uint8_t* at, uint8_t colour)
+{
+    for (int r = 0; r < GLYPH_HEIGHT; r++, glyph += FONT_IMAGE_WIDTH, at += SCREEN_WIDTH) {
+        uint32_t ink = *reinterpret_cast<const CellRow*>(glyph);
+        CellRow* screen = reinterpret_cast<CellRow*>(at);
+        *screen = (*screen & ~(ink * BYTE_ONES)) | ink * colour;
+    }
+}
+
+// The first and one past the last of `length` coordinates from `start`
+// that land on screen: together, as a cell is smaller than the screen; the
+// two equal when none does.
+static void clip_cell(int start, int length, uint32_t size, int& first, int& last)
+{
+    first = 0;
+    while (first < length && !on_screen(wrap_add(start, first), size))
+        first++;
+    last = first;
+    while (last < length && on_screen(wrap_add(start, last), size))
+        last++;
+}
+
+// A cell partly off screen: only its rows and columns on screen.
+static void put_clipped(const uint8_t* glyph, int x, int y, uint8_t colour)
+{
+    int col0, col1, row0, row1;
+    clip_cell(x, GLYPH_WIDTH, SCREEN_WIDTH, col0, col1);
+    clip_cell(y, GLYPH_HEIGHT, SCREEN_HEIGHT, row0, row1);
+    for (int r = row0; r < row1; r++) {
+        uint8_t* line = back_buffer() + static_cast<uint32_t>(wrap_add(y, r)) * SCREEN_WIDTH;
+        for (int col = col0; col < col1; col++) {
+            uint8_t v = glyph[r * FONT_IMAGE_WIDTH + col];
+            if (v != 0)
+                line[static_cast<uint32_t>(wrap_add(x, col))] = static_cast<uint8_t>(v * colour);
+        }
+    }
+}
+
 void PutChar(uint8_t code, int x, int y, uint8_t colour)
 {
     if (code >= FIRST_NO_GLYPH)
         return;
-    uint8_t glyph[GLYPH_BYTES];
-    GetFontCharacter(code, glyph);
-    for (int r = 0; r < GLYPH_HEIGHT; r++) {
-        uint32_t py = static_cast<uint32_t>(wrap_add(y, r));
-        for (int col = 0; col < GLYPH_WIDTH; col++) {
-            uint8_t v = glyph[r * GLYPH_WIDTH + col];
-            uint32_t px = static_cast<uint32_t>(wrap_add(x, col));
-            if (v != 0 && px <= SCREEN_WIDTH - 1u && py <= SCREEN_HEIGHT - 1u)
-                back_buffer()[py * SCREEN_WIDTH + px] = static_cast<uint8_t>(v * colour);
-        }
-    }
+    const uint8_t* glyph = glyph_pixels(code);
+    if (on_screen(x, SCREEN_WIDTH - GLYPH_WIDTH + 1) && on_screen(y, SCREEN_HEIGHT - GLYPH_HEIGHT + 1))
+        put_cell(glyph, back_buffer() + y * SCREEN_WIDTH + x, colour);
+    else
+        put_clipped(glyph, x, y, colour);
 }
 
 void PutString(const char* text, int x, int y, uint8_t colour)

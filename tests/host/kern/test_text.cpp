@@ -2,6 +2,9 @@
 // moves for characters and newlines.
 #include <gtest/gtest.h>
 
+#include <stdint.h>
+#include <string.h>
+
 #include <string>
 
 #include "kern/font.h"
@@ -120,6 +123,44 @@ TEST(PutChar, BlankCodesAndCodesAbove127DrawNothing)
     for (int code = 128; code < 256; code++)
         kern::PutChar(static_cast<uint8_t>(code), 40, 40, 15);
     EXPECT_EQ(changed_pixels(), 0);
+}
+
+// The per-pixel rule, one pixel at a time: ink written where its column and
+// row, as 32-bit sums, are on screen as unsigned compares.
+void put_char_per_pixel(uint8_t* frame, uint8_t code, int x, int y, uint8_t colour)
+{
+    if (code >= 128)
+        return;
+    for (int r = 0; r < 8; r++)
+        for (int col = 0; col < 4; col++) {
+            uint32_t px = static_cast<uint32_t>(x) + col, py = static_cast<uint32_t>(y) + r;
+            if (ink(code, col, r) && px < 320 && py < 200)
+                frame[py * 320 + px] = colour;
+        }
+}
+
+// Every glyph over a noisy picture, wholly on screen and clipped at each
+// edge by every amount, at wrapping coordinates too: the whole frame as the
+// per-pixel rule leaves it, the bytes around each cell untouched.
+TEST(PutChar, EveryGlyphAndEveryClipOfTheCellMatchThePixelRule)
+{
+    static uint8_t expected[kern::SCREEN_BYTES];
+    for (uint32_t i = 0; i < kern::SCREEN_BYTES; i++)
+        back_buffer()[i] = expected[i] = static_cast<uint8_t>(i * 131 + (i >> 7));
+    const int xs[] = {-5, -4, -3, -2, -1, 0, 1, 157, 315, 316, 317, 318, 319, 320, INT32_MIN, INT32_MAX - 2, INT32_MAX};
+    const int ys[] = {-9, -8, -7, -4, -1, 0, 1, 96, 191, 192, 193, 196, 199, 200, INT32_MIN, INT32_MAX - 6};
+    int drawn = 0;
+    for (int code = 0; code < 256; code += code < 128 ? 1 : 61)
+        for (int x : xs)
+            for (int y : ys) {
+                uint8_t colour = static_cast<uint8_t>(code * 3 + x + y);
+                kern::PutChar(static_cast<uint8_t>(code), x, y, colour);
+                put_char_per_pixel(expected, static_cast<uint8_t>(code), x, y, colour);
+                ASSERT_EQ(memcmp(back_buffer(), expected, kern::SCREEN_BYTES), 0)
+                    << "code " << code << " at " << x << "," << y;
+                drawn++;
+            }
+    EXPECT_EQ(drawn, 131 * 17 * 16);
 }
 
 TEST(PutString, MovesThePenFourRightAndNewlinesEightDown)
