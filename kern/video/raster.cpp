@@ -241,7 +241,7 @@ static bool inside_columns(const Point c[3])
 // bottom_half's rows for corners a (the apex, row top) and b, c (row bottom
 // > top); b_left: b.x <= c.x, so the edge to b has the smaller slope (a
 // quotient truncated toward zero keeps order; equal slopes, equal edges).
-static void inside_bottom(Fixed ax, int top, Fixed bx, Fixed cx, int bottom, bool b_left, uint8_t colour)
+static inline void inside_bottom(Fixed ax, int top, Fixed bx, Fixed cx, int bottom, bool b_left, uint8_t colour)
 {
     int first = top < 0 ? 0 : top;
     int last = bottom > LAST_ROW ? LAST_ROW : bottom;
@@ -256,7 +256,7 @@ static void inside_bottom(Fixed ax, int top, Fixed bx, Fixed cx, int bottom, boo
 
 // top_half's rows for corners a, b (row top) and c (the apex, row bottom >
 // top); a_left: a.x <= b.x, so the edge from a has the larger slope.
-static void inside_top(Fixed ax, Fixed bx, int top, Fixed cx, int bottom, bool a_left, uint8_t colour)
+static inline void inside_top(Fixed ax, Fixed bx, int top, Fixed cx, int bottom, bool a_left, uint8_t colour)
 {
     int first = top < 0 ? 0 : top;
     int last = bottom > LAST_ROW ? LAST_ROW : bottom;
