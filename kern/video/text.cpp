@@ -45,6 +45,8 @@ static void put_cell(const uint8_t* glyph, uint8_t* at, uint8_t colour)
 {
     for (int r = 0; r < GLYPH_HEIGHT; r++, glyph += FONT_IMAGE_WIDTH, at += SCREEN_WIDTH) {
         uint32_t ink = *reinterpret_cast<const CellRow*>(glyph);
+        if (ink == 0)
+            continue;   // the gap rows above and below most glyphs
         CellRow* screen = reinterpret_cast<CellRow*>(at);
         *screen = (*screen & ~(ink * BYTE_ONES)) | ink * colour;
     }
@@ -79,7 +81,8 @@ static void put_clipped(const uint8_t* glyph, int x, int y, uint8_t colour)
     }
 }
 
-void PutChar(uint8_t code, int x, int y, uint8_t colour)
+// PutChar, inline in PutString's loop: a line of text is one call.
+static inline void put_char(uint8_t code, int x, int y, uint8_t colour)
 {
     if (code >= FIRST_NO_GLYPH)
         return;
@@ -90,6 +93,8 @@ void PutChar(uint8_t code, int x, int y, uint8_t colour)
         put_clipped(glyph, x, y, colour);
 }
 
+void PutChar(uint8_t code, int x, int y, uint8_t colour) { put_char(code, x, y, colour); }
+
 void PutString(const char* text, int x, int y, uint8_t colour)
 {
     int penX = x, penY = y;
@@ -99,7 +104,7 @@ void PutString(const char* text, int x, int y, uint8_t colour)
             penY = wrap_add(penY, GLYPH_HEIGHT);
             continue;
         }
-        PutChar(static_cast<uint8_t>(*p), penX, penY, colour);
+        put_char(static_cast<uint8_t>(*p), penX, penY, colour);
         penX = wrap_add(penX, GLYPH_WIDTH);
     }
 }
