@@ -48,27 +48,38 @@ const int FILL_PASS = 4;                      // words stored per pass of the lo
 // store, which starts up slower than a loop but then stores faster.
 const uint32_t FILL_SHORT = 2 * FILL_PASS * FILL_WORD;
 const uint32_t FILL_STRING = 1024;
+const uint32_t FILL_PASS_BYTES = FILL_PASS * FILL_WORD;
+// The aligned words of a run fall short of it by up to FILL_SLACK bytes, so
+// passes for that many bytes fewer never store past them; they then stop
+// at most FILL_TAIL words before the last aligned word (stored below as
+// w[0..3] and tail[0..4]).
+const uint32_t FILL_SLACK = 2 * FILL_ALIGN;
+const int FILL_TAIL = FILL_PASS + 1;
+static_assert(FILL_PASS == 4 && FILL_TAIL == 5, "the stores of a pass and of the tail are written out");
 const uintptr_t WORD_LANES = ~static_cast<uintptr_t>(0) / 0xFF;   // 0x01 in every byte of a word
 
 // More than FILL_SHORT bytes: the ragged ends, then the aligned words
-// between (at least seven), four a pass; the last pass ends at the last
-// word, over some stored. Rows of the screen one after the other take one
-// string store instead.
+// between, FILL_PASS a pass and FILL_TAIL ending at the last aligned word,
+// over some stored. The passes' count follows the length alone, not where
+// the run starts: rows of a triangle, a little longer or shorter each,
+// mostly take as many as the row before, and the processor predicts the
+// loop's end. Rows of the screen one after the other take one string store.
 inline void fill_long(uint8_t* at, uint32_t count, uintptr_t value)
 {
     uint8_t* end = at + count;
     *reinterpret_cast<FillWord*>(at) = *(reinterpret_cast<FillWord*>(end) - 1) = value;
     uint8_t* first = reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(at) + FILL_ALIGN) & ~FILL_ALIGN);
     FillAligned* w = reinterpret_cast<FillAligned*>(first);
-    FillAligned* last = reinterpret_cast<FillAligned*>(reinterpret_cast<uintptr_t>(end) & ~FILL_ALIGN) - FILL_PASS;
+    FillAligned* stop = reinterpret_cast<FillAligned*>(reinterpret_cast<uintptr_t>(end) & ~FILL_ALIGN);
     if (count >= FILL_STRING) {
-        fill_words(first, static_cast<uint32_t>(reinterpret_cast<uint8_t*>(last + FILL_PASS) - first) / 4,
+        fill_words(first, static_cast<uint32_t>(reinterpret_cast<uint8_t*>(stop) - first) / 4,
                    static_cast<uint32_t>(value));
         return;
     }
-    for (; w < last; w += FILL_PASS)
+    for (uint32_t passes = (count - FILL_SLACK) / FILL_PASS_BYTES; passes != 0; passes--, w += FILL_PASS)
         w[0] = w[1] = w[2] = w[3] = value;
-    last[0] = last[1] = last[2] = last[3] = value;
+    FillAligned* tail = stop - FILL_TAIL;
+    tail[0] = tail[1] = tail[2] = tail[3] = tail[4] = value;
 }
 
 // A quarter of FILL_SHORT bytes to FILL_SHORT: two or four words from
