@@ -4,6 +4,11 @@
 # JSON) and BUILD/bench/render_bench_ratios.json (each figure as a ratio to
 # memset and memcpy of one frame, and the targets met or not).
 #
+# The repetitions of all benchmarks run interleaved in random order, so that
+# a busy moment of a shared host falls on the baseline and the scenes
+# alike instead of on whichever ran then; a later
+# --benchmark_enable_random_interleaving=false turns that off.
+#
 #   bench/host_bench.sh [BUILD_DIR] [Google Benchmark flags...]
 #   bench/host_bench.sh build --benchmark_repetitions=5
 set -euo pipefail
@@ -17,4 +22,5 @@ fi
 cmake -S . -B "$build" >/dev/null
 cmake --build "$build" -j"$(nproc)" --target render_bench >/dev/null
 exec "$build/bench/render_bench" --benchmark_out="$build/bench/render_bench.json" \
-    --benchmark_out_format=json --ratios_out="$build/bench/render_bench_ratios.json" "$@"
+    --benchmark_out_format=json --ratios_out="$build/bench/render_bench_ratios.json" \
+    --benchmark_enable_random_interleaving=true "$@"
