@@ -198,18 +198,30 @@ void register_all()
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     std::map<std::string, std::vector<double>> seconds;
+    std::map<std::string, double> medians;   // Google Benchmark's own, when it reports them
 
     void ReportRuns(const std::vector<Run>& runs) override
     {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred && run.iterations > 0)
-                seconds[run.run_name.function_name].push_back(run.real_accumulated_time / run.iterations);
+        for (const Run& run : runs) {
+            if (run.error_occurred || run.iterations <= 0)
+                continue;
+            double t = run.real_accumulated_time / static_cast<double>(run.iterations);
+            if (run.run_type == Run::RT_Iteration)
+                seconds[run.run_name.function_name].push_back(t);
+            else if (run.aggregate_name == "median")
+                medians[run.run_name.function_name] = t;
+        }
         ConsoleReporter::ReportRuns(runs);
     }
 
-    // Seconds per iteration, or 0 when the benchmark did not run.
+    // Seconds per iteration, or 0 when the benchmark did not run. With
+    // --benchmark_report_aggregates_only the single repetitions never reach
+    // a reporter, only the aggregates.
     double time(const std::string& name) const
     {
+        auto m = medians.find(name);
+        if (m != medians.end())
+            return m->second;
         auto it = seconds.find(name);
         if (it == seconds.end())
             return 0;
