@@ -51,7 +51,6 @@ const Cluster D_CLUSTER = {D_REACH, W - 1 - D_REACH, D_REACH, H - 1 - D_REACH, D
 const int64_t SCREEN_AREA = static_cast<int64_t>(W) * H;
 const Cluster E_CLUSTER = {0, W - 1, 0, H - 1, 2 * W, 2 * H, SCREEN_AREA * 8 / 5, SCREEN_AREA * 12 / 5};
 
-const Fixed HALF_EDGE = 2048 * PX;
 const CubeView VIEWS[CUBE_VIEW_COUNT] = {
     {"start", {0, 0, -4096 * PX}, 0, 0},
     {"far_yaw", {0, 0, -12000 * PX}, 0, 300},
@@ -183,27 +182,10 @@ int make_scene(SceneId id, Triangle* out)
 
 const CubeView& cube_view(int index) { return VIEWS[index]; }
 
-// The kernel's cube: two triangles a face, each face one colour. The corner
-// order is part of the data: the back-face cull depends on it.
 void build_cube(Triangle out[CUBE_TRIANGLES])
 {
-    const Fixed P = HALF_EDGE, N = kern::fixed_neg(HALF_EDGE);
-    const Triangle cube[CUBE_TRIANGLES] = {
-        {{{N, P, P}, {P, N, P}, {N, N, P}}, 2},   // z = +2048
-        {{{N, P, P}, {P, P, P}, {P, N, P}}, 2},
-        {{{N, P, N}, {N, N, N}, {P, N, N}}, 3},   // z = -2048
-        {{{N, P, N}, {P, N, N}, {P, P, N}}, 3},
-        {{{N, P, N}, {N, N, P}, {N, N, N}}, 4},   // x = -2048
-        {{{N, P, N}, {N, P, P}, {N, N, P}}, 4},
-        {{{P, P, N}, {P, N, N}, {P, N, P}}, 5},   // x = +2048
-        {{{P, P, N}, {P, N, P}, {P, P, P}}, 5},
-        {{{N, P, N}, {P, P, P}, {N, P, P}}, 6},   // y = +2048
-        {{{N, P, N}, {P, P, N}, {P, P, P}}, 6},
-        {{{N, N, N}, {N, N, P}, {P, N, P}}, 7},   // y = -2048
-        {{{N, N, N}, {P, N, P}, {P, N, N}}, 7},
-    };
     for (int i = 0; i < CUBE_TRIANGLES; i++)
-        out[i] = cube[i];
+        out[i] = kern::CUBE_SCENE[i];
 }
 
 void switches_on()

@@ -8,11 +8,12 @@
 #pragma once
 #include <stdint.h>
 
+#include "kern/ckern.h"
 #include "kern/raster.h"
 
 namespace bench {
 
-const int CUBE_TRIANGLES = 12;
+const int CUBE_TRIANGLES = kern::SCENE_TRIANGLES;
 const int MAX_SCENE_TRIANGLES = 4000;
 
 enum SceneId { SCENE_A, SCENE_B, SCENE_C, SCENE_D, SCENE_E, SCENE_COUNT };
