@@ -199,15 +199,29 @@ struct Point {
     Fixed x, y;
 };
 
-// The corner sort's order (sort_triangle_in_place) on snapped corners: a
-// stable sort puts each corner after those with a smaller y and after
-// those before it with an equal one. Stores to counted places, no branch
-// that small triangles' random corners would defeat.
-static void sort_points(const Point in[3], Point out[3])
+// Swaps the two corners when b's y is strictly less than a's. The swap is
+// made by masks, not a branch, which small triangles' random corners would
+// defeat; the compiler turns it into conditional moves, and the corners stay
+// in registers instead of going through memory.
+static inline void order_points(Point& a, Point& b)
 {
-    out[(in[1].y < in[0].y) + (in[2].y < in[0].y)] = in[0];
-    out[(in[0].y <= in[1].y) + (in[2].y < in[1].y)] = in[1];
-    out[(in[0].y <= in[2].y) + (in[1].y <= in[2].y)] = in[2];
+    uint32_t swap = 0u - static_cast<uint32_t>(b.y < a.y);
+    uint32_t x = (static_cast<uint32_t>(a.x) ^ static_cast<uint32_t>(b.x)) & swap;
+    uint32_t y = (static_cast<uint32_t>(a.y) ^ static_cast<uint32_t>(b.y)) & swap;
+    a.x ^= static_cast<Fixed>(x);
+    b.x ^= static_cast<Fixed>(x);
+    a.y ^= static_cast<Fixed>(y);
+    b.y ^= static_cast<Fixed>(y);
+}
+
+// Snapped corners in the order sort_triangle_in_place leaves: the same swaps
+// of neighbours with a strictly smaller y (so equal ones keep their order),
+// of which the pairs (0, 1), (1, 2), (0, 1) are all that three corners need.
+static inline void sort_points(Point& a, Point& b, Point& c)
+{
+    order_points(a, b);
+    order_points(b, c);
+    order_points(a, b);
 }
 
 // ---- triangles whose corners all lie on screen horizontally ----
@@ -300,12 +314,12 @@ static void draw_inside(const Point c[3], uint8_t colour)
 
 void draw_triangle(Triangle t)
 {
-    Point p[3], c[3];
-    for (int i = 0; i < 3; i++)
-        p[i] = Point{snap(t.corners[i].x), snap(t.corners[i].y)};
-    if (all_equal(p[0].x, p[1].x, p[2].x) || all_equal(p[0].y, p[1].y, p[2].y))
+    Point c[3] = {{snap(t.corners[0].x), snap(t.corners[0].y)},
+                  {snap(t.corners[1].x), snap(t.corners[1].y)},
+                  {snap(t.corners[2].x), snap(t.corners[2].y)}};
+    if (all_equal(c[0].x, c[1].x, c[2].x) || all_equal(c[0].y, c[1].y, c[2].y))
         return;
-    sort_points(p, c);
+    sort_points(c[0], c[1], c[2]);
     if (inside_columns(c)) {
         draw_inside(c, t.colour);
         return;
