@@ -96,6 +96,15 @@ inline void fill_medium(uint8_t* at, uint32_t count, uintptr_t value)
     }
 }
 
+// Up to three bytes: the first, the middle one or the first again, and the
+// last; no branch on which.
+inline void fill_bytes(uint8_t* at, uint32_t count, uintptr_t value)
+{
+    uint8_t* end = at + count;
+    if (count != 0)
+        at[0] = at[count >> 1] = end[-1] = static_cast<uint8_t>(value);
+}
+
 // Up to a quarter of FILL_SHORT bytes: one or two stores from either end.
 inline void fill_short(uint8_t* at, uint32_t count, uintptr_t value)
 {
@@ -105,12 +114,17 @@ inline void fill_short(uint8_t* at, uint32_t count, uintptr_t value)
     } else if (count >= sizeof(FillWord32)) {
         // Only where a word is wider than four bytes.
         *reinterpret_cast<FillWord32*>(at) = *(reinterpret_cast<FillWord32*>(end) - 1) = static_cast<uint32_t>(value);
-    } else if (count != 0) {
-        // One to three bytes: the first, the middle one or the first again,
-        // and the last; no branch on which.
-        at[0] = at[count >> 1] = end[-1] = static_cast<uint8_t>(value);
+    } else {
+        fill_bytes(at, count, value);
     }
 }
+
+// Where a word is wider than four bytes, runs up to a quarter of FILL_SHORT
+// fall in three classes (words, four-byte halves, bytes), and runs of one to
+// three bytes, most rows of small triangles, are told apart first, at the
+// price of one more test for every longer run. With four-byte words there
+// are two classes, the bytes already come second, and the order is kept.
+const bool FILL_BYTES_FIRST = FILL_WORD > sizeof(FillWord32);
 
 // Stores may overlap (a byte stored twice gets the same colour): that costs
 // less than loops whose ends the processor cannot predict. The stores go
@@ -119,7 +133,9 @@ inline void fill_short(uint8_t* at, uint32_t count, uintptr_t value)
 inline void fill_run(uint8_t* at, uint32_t count, uint8_t colour)
 {
     const uintptr_t value = colour * WORD_LANES;
-    if (count <= FILL_SHORT / 4)
+    if (FILL_BYTES_FIRST && count < sizeof(FillWord32))
+        fill_bytes(at, count, value);
+    else if (count <= FILL_SHORT / 4)
         fill_short(at, count, value);
     else if (count <= FILL_SHORT)
         fill_medium(at, count, value);
