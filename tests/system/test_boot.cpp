@@ -29,24 +29,7 @@ Rows text_screen(qemu::Machine& m)
 }
 
 // Boots a volume that must end in the loader's halt; returns its screen.
-Rows boot_to_halt(const std::string& disk)
-{
-    qemu::Machine m = qemu::start({disk, false, {}});
-    bool halted = qemu::wait_halted(m, 10);
-    Rows rows = text_screen(m);
-    qemu::Cpu cpu = qemu::cpu(m);
-    uint32_t return_address = get32(qemu::virtual_memory(m, cpu.esp, 4), 0);
-    qemu::stop(m);
-    EXPECT_TRUE(halted);
-    // Halted inside the seam's hlt(), called from the loader's stop().
-    Bytes loader = read_file(STAGE4_ELF);
-    Symbol hlt = find_symbol(loader, "hlt()"), stop = find_symbol(loader, "loader::stop()");
-    EXPECT_GE(cpu.eip, hlt.value);
-    EXPECT_LE(cpu.eip, hlt.value + hlt.size);
-    EXPECT_GE(return_address, stop.value);
-    EXPECT_LT(return_address, stop.value + stop.size);
-    return rows;
-}
+Rows boot_to_halt(const std::string& disk) { return system_volumes::boot_to_loader_halt(disk, 10); }
 
 std::string file_of(const std::string& name, const Bytes& content)
 {

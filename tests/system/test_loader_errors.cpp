@@ -59,20 +59,7 @@ Bytes tiny_kernel(uint32_t vaddr)
 // last three rows.
 Rows last_rows_at_halt(const std::string& disk)
 {
-    qemu::Machine m = qemu::start({disk, false, {}});
-    bool halted = qemu::wait_halted(m, 20);
-    Rows rows = system_volumes::text_rows(qemu::physical_memory(m, 0xB8000, 4000));
-    qemu::Cpu cpu = qemu::cpu(m);
-    uint32_t return_address = get32(qemu::virtual_memory(m, cpu.esp, 4), 0);
-    qemu::stop(m);
-    EXPECT_TRUE(halted);
-    // Halted in the seam's hlt(), called from stop(): the loader is intact.
-    Bytes loader = read_file(STAGE4_ELF);
-    Symbol hlt = find_symbol(loader, "hlt()"), stop = find_symbol(loader, "loader::stop()");
-    EXPECT_GE(cpu.eip, hlt.value);
-    EXPECT_LE(cpu.eip, hlt.value + hlt.size);
-    EXPECT_GE(return_address, stop.value);
-    EXPECT_LT(return_address, stop.value + stop.size);
+    Rows rows = system_volumes::boot_to_loader_halt(disk, 20);
     if (rows.size() < 3)
         return rows;
     return Rows(rows.end() - 3, rows.end());

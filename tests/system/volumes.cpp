@@ -1,8 +1,13 @@
 #include "volumes.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
+
+#include "elf.h"
+#include "qemu.h"
 
 namespace system_volumes {
 
@@ -52,6 +57,25 @@ std::vector<std::string> text_rows(const testing_support::Bytes& screen)
     }
     while (!rows.empty() && rows.back().empty())
         rows.pop_back();
+    return rows;
+}
+
+std::vector<std::string> boot_to_loader_halt(const std::string& disk, double seconds)
+{
+    using namespace testing_support;
+    qemu::Machine m = qemu::start({disk, false, {}});
+    bool halted = qemu::wait_halted(m, seconds);
+    std::vector<std::string> rows = text_rows(qemu::physical_memory(m, 0xB8000, 4000));
+    qemu::Cpu cpu = qemu::cpu(m);
+    uint32_t return_address = get32(qemu::virtual_memory(m, cpu.esp, 4), 0);
+    qemu::stop(m);
+    EXPECT_TRUE(halted);
+    Bytes loader = read_file(STAGE4_ELF);
+    Symbol hlt = find_symbol(loader, "hlt()"), stop = find_symbol(loader, "loader::stop()");
+    EXPECT_GE(cpu.eip, hlt.value);
+    EXPECT_LE(cpu.eip, hlt.value + hlt.size);
+    EXPECT_GE(return_address, stop.value);
+    EXPECT_LT(return_address, stop.value + stop.size);
     return rows;
 }
 
