@@ -39,12 +39,31 @@ function(target_freestanding_link tgt script)
 endfunction()
 
 # Host code that runs the system's sources: 32-bit Linux, undefined-behaviour
-# sanitizer on (wrapping arithmetic must be written as such).
-set(HOST32_FLAGS -m32 -g -O1 -fno-omit-frame-pointer -fsanitize=undefined
+# sanitizer on (wrapping arithmetic must be written as such), 64-bit file
+# offsets (directory reads overflow 32-bit ones under a user-mode emulator).
+set(HOST32_FLAGS -m32 -D_FILE_OFFSET_BITS=64 -g -O1 -fno-omit-frame-pointer -fsanitize=undefined
   -fno-sanitize-recover=undefined)
 function(target_host32 tgt)
   target_compile_options(${tgt} PRIVATE
     $<$<COMPILE_LANGUAGE:CXX>:${HOST32_FLAGS} ${WARN_FLAGS}>
     $<$<COMPILE_LANGUAGE:ASM>:-m32>)
   target_link_options(${tgt} PUBLIC -m32 -fsanitize=undefined)
+  if(HOST32_EMULATOR)
+    set_target_properties(${tgt} PROPERTIES CROSSCOMPILING_EMULATOR ${HOST32_EMULATOR})
+  endif()
 endfunction()
+
+# A 64-bit kernel built without IA-32 emulation cannot start 32-bit programs
+# ("Exec format error"). There the host tests and tools run under QEMU's
+# user-mode emulator, which CTest and the test discovery put in front of them.
+set(PROBE32 ${CMAKE_BINARY_DIR}/probe32)
+file(WRITE ${PROBE32}.c "int main(void) { return 0; }\n")
+execute_process(COMMAND ${CMAKE_C_COMPILER} -m32 ${PROBE32}.c -o ${PROBE32}
+  RESULT_VARIABLE probe32_built OUTPUT_QUIET ERROR_QUIET)
+execute_process(COMMAND ${PROBE32} RESULT_VARIABLE probe32_ran OUTPUT_QUIET ERROR_QUIET)
+set(HOST32_EMULATOR "")
+if(NOT probe32_ran EQUAL 0)
+  find_program(QEMU_I386 qemu-i386 REQUIRED)
+  set(HOST32_EMULATOR ${QEMU_I386})
+  message(STATUS "32-bit programs cannot run natively here: host tests run under ${QEMU_I386}")
+endif()

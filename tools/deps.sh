@@ -6,7 +6,7 @@
 set -euo pipefail
 
 packages=(cmake make g++ gcc-multilib g++-multilib binutils googletest
-          nlohmann-json3-dev libbenchmark-dev qemu-system-x86 mtools
+          nlohmann-json3-dev libbenchmark-dev qemu-system-x86 qemu-user mtools
           clang libclang-rt-14-dev valgrind)
 [ "${1:-}" = gui ] && packages+=(qemu-system-gui)
 
