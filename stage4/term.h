@@ -1,9 +1,9 @@
 // The loader's text terminal on the 80x25 VGA text screen at 0xB8000.
 //
-// Everything written also goes out on the serial line (serial.h), a newline
-// as 0x0A. A software cursor (_curX, _curY) places characters; the CRT controller's
+// A software cursor (_curX, _curY) places characters; the CRT controller's
 // hardware cursor follows it at line ends and after each text. Every cell is
-// written with the attribute ATTRIB (white on blue).
+// written with the attribute ATTRIB (white on blue). Everything written also
+// goes out on the serial line (serial.h), a newline as 0x0A.
 #pragma once
 #include <stdint.h>
 
