@@ -321,6 +321,27 @@ TEST(Loader, ControlBytesInANameShowAsGlyphsAndKeepTheListingInPlace)
     }));
 }
 
+TEST(Loader, AFullRootDirectoryWithoutAnEndMarkIsListedAndTheImageFollowsIt)
+{
+    // 223 files and the kernel in the last of the 224 slots.
+    Bytes disk = volume_with({{"KRNL.VOX", small_kernel()}});
+    std::memcpy(&disk[ROOT_DIR_OFFSET_144 + 32 * 223], &disk[ROOT_DIR_OFFSET_144], 32);
+    for (int i = 0; i < 223; i++) {
+        std::string name = "F" + std::to_string(1000 + i).substr(1) + "    TXT";
+        Bytes entry(32, 0);
+        std::memcpy(entry.data(), name.data(), 11);
+        entry[0x0B] = 0x20;
+        std::copy(entry.begin(), entry.end(), disk.begin() + ROOT_DIR_OFFSET_144 + 32 * i);
+    }
+    EXPECT_EQ(boot(disk), 0xC0000010u);
+    Rows rows = screen_rows();
+    ASSERT_EQ(rows.size(), 24u);   // scrolled, the last row empty
+    EXPECT_EQ(rows[18], "F222.TXT 0");
+    EXPECT_EQ(rows[19], "KRNL.VOX " + std::to_string(small_kernel().size()) + " <-- KERNEL");
+    EXPECT_EQ(rows[23], "KRNL.VOX loaded at 0xBFC14000");   // 0xBFC12400 + 224 * 32
+    expect_segments_placed(small_kernel());
+}
+
 TEST(Loader, AChainStartingAtAnEndMarkIsShorterThanTheFile)
 {
     Bytes disk = volume_with({{"KRNL.VOX", small_kernel()}});
