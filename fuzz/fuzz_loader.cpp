@@ -3,20 +3,32 @@
 //
 // The ranges the loader may write are mapped at their real addresses and
 // nothing else of the process lies below 4 GiB, so any write the loader makes
-// outside them faults. Each run must end in one of two ways: the kernel's
-// entry, at an address in the kernel range, or the halt after an "ERROR:"
-// line with nothing written to the kernel range.
+// outside them faults. Each run must end as the oracle (oracle.h), which
+// knows nothing of the loader's code, says: the kernel's entry for a sound
+// volume and kernel, with the kernel range holding exactly the segments made
+// from the file's recorded bytes; otherwise the halt after an "ERROR:" line,
+// on the screen and as the serial line's last lines, with nothing written to
+// the kernel range.
+//
+// Inputs are whole volumes; the mutator (mutate.h) changes one field of the
+// boot sector, a FAT entry, a directory entry or the kernel's ELF headers at
+// a time, so that most runs get deep into the loader.
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "fake_ata.h"
+#include "fake_uart.h"
 #include "hw_host.h"
+#include "mutate.h"
+#include "oracle.h"
 #include "stage4/st4.h"
 #include "stage4/term.h"
 
@@ -42,9 +54,9 @@ const Range RANGES[] = {
 };
 const Range KERNEL = {loader::KERNEL_BASE, loader::BOOT_STACK_BOTTOM - loader::KERNEL_BASE};
 
-[[noreturn]] void die(const char* what)
+[[noreturn]] void die(const char* what, const std::string& detail = "")
 {
-    std::fprintf(stderr, "fuzz_loader: %s\n", what);
+    std::fprintf(stderr, "fuzz_loader: %s %s\n", what, detail.c_str());
     std::abort();
 }
 
@@ -101,22 +113,71 @@ bool screen_shows_error()
     return false;
 }
 
-// True when no page of the kernel range was written since clear_ranges():
-// pages never touched are not resident; a resident one must still be zero.
-bool kernel_range_untouched()
+// The pages of the kernel range written since clear_ranges(): pages never
+// touched are not resident.
+const std::vector<unsigned char>& resident_pages()
 {
     static std::vector<unsigned char> resident(KERNEL.length / PAGE);
     if (mincore(pointer(KERNEL.base), KERNEL.length, resident.data()) != 0)
         die("mincore failed");
-    for (size_t p = 0; p < resident.size(); p++) {
-        if (!(resident[p] & 1))
-            continue;
-        const uint8_t* page = static_cast<const uint8_t*>(pointer(KERNEL.base + p * PAGE));
-        for (uint32_t i = 0; i < PAGE; i++)
-            if (page[i] != 0)
-                return false;
-    }
+    return resident;
+}
+
+const uint8_t* kernel_page(size_t p)
+{
+    return static_cast<const uint8_t*>(pointer(KERNEL.base + p * PAGE));
+}
+
+// True when no page of the kernel range was written: a resident one must
+// still be zero.
+bool kernel_range_untouched()
+{
+    const std::vector<unsigned char>& resident = resident_pages();
+    for (size_t p = 0; p < resident.size(); p++)
+        if (resident[p] & 1)
+            for (uint32_t i = 0; i < PAGE; i++)
+                if (kernel_page(p)[i] != 0)
+                    return false;
     return true;
+}
+
+// The kernel range as the oracle's segments make it from the file's bytes,
+// the rest zero, as clear_ranges() leaves it.
+void check_placed(const oracle::Verdict& v)
+{
+    static std::vector<uint8_t> expected(KERNEL.length);
+    std::fill(expected.begin(), expected.end(), 0);
+    for (const oracle::Segment& s : v.segments)
+        std::copy(v.file.begin() + s.offset, v.file.begin() + s.offset + s.filesz,
+                  expected.begin() + (s.vaddr - KERNEL.base));
+    const std::vector<unsigned char>& resident = resident_pages();
+    for (size_t p = 0; p < resident.size(); p++) {
+        const uint8_t* want = expected.data() + p * PAGE;
+        bool zero = std::all_of(want, want + PAGE, [](uint8_t b) { return b == 0; });
+        if ((resident[p] & 1) ? std::memcmp(kernel_page(p), want, PAGE) != 0 : !zero)
+            die("kernel range differs from the file's segments at page", std::to_string(p));
+    }
+}
+
+bool ends_with(const std::string& s, const std::string& end)
+{
+    return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
+}
+
+// The serial copy ends with the ERROR line, an empty line and the halt line.
+bool serial_ends_in_error()
+{
+    const std::string& out = hwsim::uart_output();
+    const std::string halt = "\n\nNothing left to do. Halt.\n";
+    if (!ends_with(out, halt))
+        return false;
+    size_t line = out.rfind('\n', out.size() - halt.size() - 1);
+    line = line == std::string::npos ? 0 : line + 1;
+    if (out.compare(line, 6, "ERROR:") == 0)
+        return true;
+    // A bad magic has the line of what was found after its ERROR line.
+    size_t before = out.rfind('\n', line - 2);
+    return out.compare(before == std::string::npos ? 0 : before + 1, 23, "ERROR: ELF_MAGIC BORKED") == 0;
 }
 
 } // namespace
@@ -128,6 +189,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     return 0;
 }
 
+extern "C" size_t LLVMFuzzerCustomMutator(uint8_t* data, size_t size, size_t max_size, unsigned seed)
+{
+    return mutate::volume(data, size, max_size, seed);
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static uint64_t runs = 0;
@@ -137,20 +203,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     hwsim::reset();
     hwsim::set_tracing(false);
     hwsim::ata_attach(std::vector<uint8_t>(data, data + size));
+    hwsim::uart_attach();
     loader::clearScreen();
+    oracle::Verdict verdict = oracle::judge(data, size);
     try {
         st4main();
     } catch (const hwsim::Entry& e) {
-        if (e.address < KERNEL.base || e.address >= KERNEL.base + KERNEL.length)
-            die("entered outside the kernel range");
+        if (!verdict.sound)
+            die("entered the kernel of an unsound volume:", verdict.why);
+        if (e.address != verdict.entry)
+            die("entered at another address than the ELF entry");
+        check_placed(verdict);
         return 0;
     } catch (const hwsim::Halt& h) {
         if (h.interrupts_enabled)
             die("halted with interrupts enabled");
         if (!screen_shows_error())
             die("halted without an ERROR line");
+        if (!serial_ends_in_error())
+            die("the serial line does not end in the ERROR and halt lines");
         if (!kernel_range_untouched())
             die("halted after writing the kernel range");
+        if (verdict.sound)
+            die("refused a sound volume and kernel");
         return 0;
     }
     die("st4main returned");

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the loader's fuzz corpus: small mtools-made FAT12 volumes holding a
-# tiny kernel, sound ones and ones with one fault patched in, each cut off
-# after its last used cluster. Writes fuzz/corpus/*.img and fuzz/corpus.txt,
+# tiny kernel, sound ones and ones with one fault patched in, and one volume
+# of the system disk's layout with a 60 KB kernel, each cut off after its
+# last used cluster. Writes fuzz/corpus/*.img and fuzz/corpus.txt,
 # one line per volume: its name, a tab, and either the "ERROR:" line the
 # loader must end with or "ENTER" and the entry address it must call.
 #
@@ -23,12 +24,14 @@ EPOCH=@$SOURCE_DATE_EPOCH
 # root entries (sectors 3-6), data from sector 7, 320 sectors: clusters 2 to
 # 314, cluster c at sector c + 5.
 FORMAT=160
+CLUSTER=
+RESERVED=
 FAT=512
 ROOT=1536
 DATA_SECTOR=7
 
 # --- The tiny kernel: code at 0xC0000000, data with a zero tail, and a
-# non-loadable stack header, like the real kernel's.
+# non-loadable stack header, like the real kernel's; WORDS words of data.
 cat >"$work/kernel.S" <<'EOF'
         .text
         .globl start
@@ -36,7 +39,7 @@ start:  cli
 1:      hlt
         jmp     1b
         .data
-        .fill   300, 4, 0x12345678
+        .fill   WORDS, 4, 0x12345678
         .bss
         .space  0x400
         .section .note.GNU-stack, "", @progbits
@@ -52,9 +55,13 @@ SECTIONS {
     .bss : { *(.bss) } :data
 }
 EOF
-as --32 -o "$work/kernel.o" "$work/kernel.S"
-ld -m elf_i386 -n -T "$work/kernel.ld" --build-id=none -o "$work/kernel.elf" "$work/kernel.o"
-strip "$work/kernel.elf"
+kernel_elf() {   # kernel_elf NAME WORDS
+    sed "s/WORDS/$2/" "$work/kernel.S" | as --32 -o "$work/$1.o"
+    ld -m elf_i386 -n -T "$work/kernel.ld" --build-id=none -o "$work/$1.elf" "$work/$1.o"
+    strip "$work/$1.elf"
+}
+kernel_elf kernel 300
+kernel_elf kernel-60k 15000
 
 # --- Byte patching.
 poke8() { printf "\\x$(printf %02x $(($3)))" | dd of="$1" bs=1 seek=$(($2)) conv=notrunc status=none; }
@@ -103,6 +110,7 @@ cut_after_last_cluster() {
     spc=$(peek8 "$img" 13) reserved=$(peek16 "$img" 14) fats=$(peek8 "$img" 16)
     root=$(peek16 "$img" 17) spf=$(peek16 "$img" 22)
     data=$((reserved + fats * spf + root * 32 / 512))
+    local FAT=$((reserved * 512))
     truncate -s $(((data + ($(last_cluster "$img") - 1) * spc) * 512)) "$img"
 }
 
@@ -112,7 +120,7 @@ volume() {
     local img=$work/$1.img entry
     shift
     rm -f "$img"
-    mformat -C -f "$FORMAT" -N 12345678 -i "$img" ::
+    mformat -C -f "$FORMAT" ${CLUSTER:+-c "$CLUSTER"} ${RESERVED:+-R "$RESERVED"} -N 12345678 -i "$img" ::
     for entry in "$@"; do
         touch -d "$EPOCH" "${entry%%:*}"
         mcopy -m -i "$img" "${entry%%:*}" "::${entry#*:}"
@@ -146,7 +154,22 @@ keep valid-kernel-only "ENTER 0xC0000000"
 # 360 KB: 2 sectors per cluster, FATs of 2 sectors, 112 root entries.
 FORMAT=360 volume valid-360 "$work/readme:README" "$work/notelf:HELLO.TXT" "$K:KRNL.VOX"
 keep valid-360 "ENTER 0xC0000000"
+# The system disk's layout: 1.44 MB, 32 reserved sectors, 4 KiB clusters.
+FORMAT=1440 CLUSTER=8 RESERVED=32 volume valid-system-layout "$work/readme:README" \
+    "$work/kernel-60k.elf:KRNL.VOX"
+keep valid-system-layout "ENTER 0xC0000000"
 KERNEL_ENTRY=$((ROOT + 32))   # the kernel's directory entry on "valid"
+KERNEL_SIZE=$(stat -c %s "$K")
+
+# A directory entry at slot SLOT of a volume's root: NAME (11 bytes), ATTR.
+dir_entry() {   # dir_entry IMG SLOT NAME ATTR
+    local at=$((ROOT + 32 * $2)) i code
+    for ((i = 0; i < 11; i++)); do
+        printf -v code %d "'${3:i:1}"
+        poke8 "$1" $((at + i)) "$code"
+    done
+    poke8 "$1" $((at + 11)) "$4"
+}
 
 # Boot sector fields.
 bpb() {   # bpb NAME WIDTH OFFSET VALUE EXPECTED
@@ -165,6 +188,10 @@ bpb root-17 16 0x11 17 "ERROR: BAD ROOT DIR ENTRIES 17"
 bpb root-8176 16 0x11 8176 "ERROR: BAD ROOT DIR ENTRIES 8176"
 bpb spf-65535 16 0x16 65535 "ERROR: FAT AREA TOO LARGE 131070"
 bpb total-0 16 0x13 0 "ERROR: BAD TOTAL SECTORS 0"
+# 4085 clusters make a FAT16 volume; 400 clusters need more than one sector
+# of FAT12 (cluster c at sector c + 5).
+bpb clusters-4085 16 0x13 $((4085 + DATA_SECTOR)) "ERROR: TOO MANY CLUSTERS FOR FAT12 4085"
+bpb fat-too-small 16 0x13 $((400 + DATA_SECTOR)) "ERROR: FAT TOO SMALL FOR CLUSTERS 400"
 
 # Directory entry and cluster chain (kernel chain 3 -> 4 -> 5 -> 6).
 chain() {   # chain NAME CLUSTER LINK EXPECTED
@@ -172,7 +199,8 @@ chain() {   # chain NAME CLUSTER LINK EXPECTED
     fat_set "$work/$1.img" "$2" "$3"
     keep "$1" "$4"
 }
-chain chain-cycle 6 3 "ERROR: CLUSTER CHAIN LOOPS"
+chain chain-cycle 5 3 "ERROR: CLUSTER CHAIN LOOPS"
+chain chain-ends-early 5 0xFFF "ERROR: CLUSTER CHAIN SHORTER THAN FILE SIZE $KERNEL_SIZE"
 chain chain-to-1 4 1 "ERROR: BAD CLUSTER 1"
 chain chain-to-free 4 0 "ERROR: BAD CLUSTER 0"
 chain chain-past-end 4 315 "ERROR: BAD CLUSTER 315"
@@ -182,27 +210,52 @@ chain chain-past-disk 4 300 "ERROR: DISK FAULT AT LBA 305"
 
 volume first-cluster-ff8 "$work/readme:README" "$K:KRNL.VOX"
 poke16 "$work/first-cluster-ff8.img" $((KERNEL_ENTRY + 0x1A)) 0xFF8
-keep first-cluster-ff8 "ERROR: ELF_MAGIC BORKED"
+keep first-cluster-ff8 "ERROR: CLUSTER CHAIN SHORTER THAN FILE SIZE $KERNEL_SIZE"
 volume first-cluster-big "$work/readme:README" "$K:KRNL.VOX"
 poke16 "$work/first-cluster-big.img" $((KERNEL_ENTRY + 0x1A)) 0x1002
 keep first-cluster-big "ERROR: BAD CLUSTER 4098"
 volume empty-kernel "$work/readme:README" "$work/empty:KRNL.VOX"
-keep empty-kernel "ERROR: BAD CLUSTER 0"
+keep empty-kernel "ERROR: KERNEL FILE EMPTY"
 volume no-kernel "$work/readme:README"
 keep no-kernel "ERROR: KERN.VOX NOT FOUND"
 volume not-elf "$work/notelf:KRNL.VOX"
 keep not-elf "ERROR: ELF_MAGIC BORKED"
 
-# A chain that would fill memory: 32 KiB clusters, a volume that claims
-# 65535 sectors, and cluster 2 linked to itself. 125 clusters fit below
-# 0xC0000000 behind the directory, far fewer than the volume's 339.
-volume chain-fills-memory "$K:KRNL.VOX"
-img=$work/chain-fills-memory.img
-poke8 "$img" 0x0D 64
-poke16 "$img" 0x13 65535
-fat_set "$img" 2 2
-truncate -s $(((DATA_SECTOR + 64) * 512)) "$img"
-keep chain-fills-memory "ERROR: KERNEL FILE TOO LARGE"
+# The directory entry's recorded size bounds the file.
+size() {   # size NAME SIZE EXPECTED
+    volume "$1" "$work/readme:README" "$K:KRNL.VOX"
+    poke32 "$work/$1.img" $((KERNEL_ENTRY + 0x1C)) "$2"
+    keep "$1" "$3"
+}
+size size-0 0 "ERROR: KERNEL FILE EMPTY"
+size size-100 100 "ERROR: PROGRAM HEADERS OUTSIDE FILE"
+size size-past-chain 1000000 "ERROR: CLUSTER CHAIN SHORTER THAN FILE SIZE 1000000"
+# Ten of the data segment's file bytes in the file.
+size size-cuts-segment $(($(od -An -t u4 -j "$(ph_field "$K" 1 0x04)" -N 4 "$K") + 10)) \
+    "ERROR: SEGMENT OUTSIDE FILE AT 0xC0001000"
+# 4 MiB of 512-byte clusters reach the kernel range behind the directory.
+size size-fills-memory 0x400000 "ERROR: KERNEL FILE TOO LARGE"
+
+# Only a regular file is the kernel, the first one of its name.
+attr() {   # attr NAME ATTR: the kernel's entry with another attribute
+    volume "$1" "$work/readme:README" "$K:KRNL.VOX"
+    poke8 "$work/$1.img" $((KERNEL_ENTRY + 0x0B)) "$2"
+    keep "$1" "ERROR: KERN.VOX NOT FOUND"
+}
+attr kernel-is-label 0x08
+attr kernel-is-directory 0x10
+attr kernel-is-long-name 0x0F
+volume label-after-kernel "$work/readme:README" "$K:KRNL.VOX"
+dir_entry "$work/label-after-kernel.img" 2 "KRNL    VOX" 0x08
+keep label-after-kernel "ENTER 0xC0000000"
+volume label-before-kernel "$work/readme:README" "$K:KRNL.VOX"
+dir_entry "$work/label-before-kernel.img" 0 "KRNL    VOX" 0x08
+keep label-before-kernel "ENTER 0xC0000000"
+# Control bytes in another file's name show as glyphs; the kernel still loads.
+volume control-in-name "$work/readme:README" "$K:KRNL.VOX"
+poke8 "$work/control-in-name.img" $((ROOT + 2)) 0x0A
+poke8 "$work/control-in-name.img" $((ROOT + 3)) 0x0D
+keep control-in-name "ENTER 0xC0000000"
 
 # The kernel file.
 kernel() {   # kernel NAME EXPECTED: the patched $work/NAME.elf as the kernel
@@ -216,6 +269,12 @@ f=$(elf elf-class-64); poke8 "$f" 4 2
 kernel elf-class-64 "ERROR: BAD ELF CLASS 2"
 f=$(elf elf-big-endian); poke8 "$f" 5 2
 kernel elf-big-endian "ERROR: BAD ELF BYTE ORDER 2"
+f=$(elf elf-ident-version-0); poke8 "$f" 6 0
+kernel elf-ident-version-0 "ERROR: BAD ELF IDENT VERSION 0"
+f=$(elf elf-type-rel); poke16 "$f" 0x10 1
+kernel elf-type-rel "ERROR: BAD ELF TYPE 1"
+f=$(elf elf-version-0); poke32 "$f" 0x14 0
+kernel elf-version-0 "ERROR: BAD ELF VERSION 0"
 f=$(elf elf-machine-62); poke16 "$f" 0x12 62
 kernel elf-machine-62 "ERROR: BAD ELF MACHINE 62"
 f=$(elf elf-phentsize-0); poke16 "$f" 0x2A 0
@@ -240,5 +299,10 @@ f=$(elf entry-outside); poke32 "$f" 0x18 0xC0100000
 kernel entry-outside "ERROR: ENTRY OUTSIDE CODE SEGMENTS 0xC0100000"
 f=$(elf entry-in-data); poke32 "$f" 0x18 0xC0001000
 kernel entry-in-data "ERROR: ENTRY OUTSIDE CODE SEGMENTS 0xC0001000"
+# The code segment given a zero tail up to the data, the entry in the tail.
+f=$(elf entry-in-zero-tail); poke32 "$f" $(ph_field "$f" 0 0x14) 0x1000; poke32 "$f" 0x18 0xC0000800
+kernel entry-in-zero-tail "ERROR: ENTRY OUTSIDE CODE SEGMENTS 0xC0000800"
+f=$(elf segments-overlap); poke32 "$f" $(ph_field "$f" 1 0x08) 0xC0000000
+kernel segments-overlap "ERROR: SEGMENTS OVERLAP AT 0xC0000000"
 
 echo "$(wc -l <"$list") volumes in $out"

@@ -1,6 +1,7 @@
 // The stage-4 loader's main sequence.
 #include "stage4/st4.h"
 #include "hw/hw.h"
+#include "stage4/serial.h"
 #include "stage4/term.h"
 
 namespace loader {
@@ -26,11 +27,19 @@ const int ATA_SETTLE_READS = 15;
 
 const int DIR_ENTRY_SIZE = 32;
 const uint32_t FIRST_CLUSTER = 2;
-const uint32_t FAT12_HIGHEST_CLUSTER = 0xFF6;   // 0xFF7 marks a bad cluster
+// A volume of 4085 clusters or more is FAT16 by definition.
+const uint32_t FAT12_MAX_CLUSTERS = 4084;
 const uint32_t FAT12_END_FIRST = 0xFF8;         // 0xFF8-0xFFF end a chain
 const uint32_t FAT12_END_LAST = 0xFFF;
 
+// Directory entry attributes: a volume label (long-name entries carry it
+// too) or a directory is not a file.
+const uint8_t ATTR_VOLUME_ID = 0x08;
+const uint8_t ATTR_DIRECTORY = 0x10;
+
 const uint32_t ELF_HEADER_SIZE = 52;
+const uint32_t EV_CURRENT = 1;
+const uint32_t ET_EXEC = 2;
 const uint32_t ELF_PHDR_SIZE = 32;
 const uint32_t ELFCLASS32 = 1;
 const uint32_t ELFDATA2LSB = 1;
@@ -47,7 +56,6 @@ static uint32_t addressOf(const uint8_t* p)
 {
     return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p));
 }
-static uint32_t min(uint32_t a, uint32_t b) { return a < b ? a : b; }
 
 // The one way a load fails: "ERROR: ", what went wrong and the value at
 // fault (written by `put`), then the halt.
@@ -199,6 +207,12 @@ void checkBpb(const Bpb& b)
         fail("FAT AREA TOO LARGE", b.fats * b.sectorsPerFat);
     if (b.totalSectors < dataSector(b) + b.sectorsPerCluster)
         fail("BAD TOTAL SECTORS", b.totalSectors);
+    uint32_t clusters = dataClusters(b);
+    if (clusters > FAT12_MAX_CLUSTERS)
+        fail("TOO MANY CLUSTERS FOR FAT12", clusters);
+    // 12 bits an entry, for clusters 0 to the highest, within the first FAT.
+    if ((3 * (clusters + FIRST_CLUSTER) + 1) / 2 > b.sectorsPerFat * b.bytesPerSector)
+        fail("FAT TOO SMALL FOR CLUSTERS", clusters);
 }
 
 uint32_t rootDirSector(const Bpb& b) { return b.reservedSectors + b.fats * b.sectorsPerFat; }
@@ -215,25 +229,29 @@ uint8_t* rootDirBuffer(const Bpb& b)
 
 uint32_t dataSector(const Bpb& b) { return rootDirSector(b) + rootDirSectors(b); }
 
-uint32_t highestCluster(const Bpb& b)
+uint32_t dataClusters(const Bpb& b)
 {
-    uint32_t byData = FIRST_CLUSTER - 1 + (b.totalSectors - dataSector(b)) / b.sectorsPerCluster;
-    // Cluster c's entry takes bytes c + c/2 and the next: both in the first FAT.
-    uint32_t byFat = (2 * b.sectorsPerFat * b.bytesPerSector - 3) / 3;
-    return min(min(byData, byFat), FAT12_HIGHEST_CLUSTER);
+    return (b.totalSectors - dataSector(b)) / b.sectorsPerCluster;
 }
 
-// Writes up to `max` bytes of a space-padded name field.
+uint32_t highestCluster(const Bpb& b) { return FIRST_CLUSTER - 1 + dataClusters(b); }
+
+// Writes up to `max` bytes of a space-padded name field, each as its glyph:
+// a control byte in a name must not move the cursor.
 static void putfield(const uint8_t* field, int max)
 {
     for (int i = 0; i < max && field[i] != ' ' && field[i] != 0; i++)
-        putch(static_cast<char>(field[i]));
+        putglyph(static_cast<char>(field[i]));
 }
 
 static const char KERNEL_NAME[] = "KRNL    VOX";
 
+// A regular file of the kernel's name; deleted entries never match, as
+// their first byte is 0xE5.
 static bool isKernel(const uint8_t* entry)
 {
+    if (entry[0x0B] & (ATTR_VOLUME_ID | ATTR_DIRECTORY))
+        return false;
     for (int i = 0; i < 11; i++)
         if (entry[i] != static_cast<uint8_t>(KERNEL_NAME[i]))
             return false;
@@ -249,7 +267,7 @@ DirScan listDirectory(uint8_t* dir, uint32_t entries)
         putfield(dir + 8, 3);
         putch(' ');
         putint(rd32(dir + 0x1C));
-        if (isKernel(dir)) {
+        if (!scan.kernel && isKernel(dir)) {
             puts(" <-- KERNEL");
             scan.kernel = dir;
         }
@@ -265,7 +283,7 @@ uint32_t clusterSector(const Bpb& b, uint32_t cluster)
 }
 
 // An entry that crosses into the next FAT sector needs a FAT of two sectors
-// or more (highestCluster keeps every entry inside the first FAT), so the two
+// or more (checkBpb keeps every cluster's entry inside the first FAT), so the two
 // scratch sectors never reach the root directory buffer behind the FATs.
 uint32_t nextCluster(const Bpb& b, uint32_t cluster)
 {
@@ -282,23 +300,40 @@ static bool endOfChain(uint32_t cluster)
     return cluster >= FAT12_END_FIRST && cluster <= FAT12_END_LAST;
 }
 
-uint8_t* loadChain(const Bpb& b, uint32_t first, uint8_t* image)
+// One bit a cluster: a chain that comes back to a cluster loops.
+static uint8_t visited[(FAT12_MAX_CLUSTERS + FIRST_CLUSTER + 7) / 8];
+
+static bool visit(uint32_t cluster)
 {
-    uint32_t highest = highestCluster(b);
+    uint8_t bit = static_cast<uint8_t>(1u << (cluster & 7));
+    bool seen = visited[cluster >> 3] & bit;
+    visited[cluster >> 3] |= bit;
+    return seen;
+}
+
+void loadChain(const Bpb& b, uint32_t first, uint32_t size, uint8_t* image)
+{
     uint32_t clusterBytes = b.sectorsPerCluster * b.bytesPerSector;
-    uint32_t address = addressOf(image);
-    uint32_t loaded = 0;
-    for (uint32_t cluster = first; !endOfChain(cluster); cluster = nextCluster(b, cluster)) {
+    if (size == 0)
+        fail("KERNEL FILE EMPTY");
+    uint32_t clusters = (size - 1) / clusterBytes + 1;
+    if (clusters > (KERNEL_BASE - addressOf(image)) / clusterBytes)
+        fail("KERNEL FILE TOO LARGE");
+    for (uint32_t i = 0; i < sizeof visited; i++)
+        visited[i] = 0;
+    uint32_t highest = highestCluster(b);
+    uint32_t cluster = first;
+    for (uint32_t n = 0; n < clusters; n++) {
+        if (n > 0)
+            cluster = nextCluster(b, cluster);
+        if (endOfChain(cluster))
+            fail("CLUSTER CHAIN SHORTER THAN FILE SIZE", size);
         if (cluster < FIRST_CLUSTER || cluster > highest)
             fail("BAD CLUSTER", cluster);
-        if (++loaded > highest - 1)
+        if (visit(cluster))
             fail("CLUSTER CHAIN LOOPS");
-        if (clusterBytes > KERNEL_BASE - address)
-            fail("KERNEL FILE TOO LARGE");
-        ReadSectors(clusterSector(b, cluster), b.sectorsPerCluster, at(address));
-        address += clusterBytes;
+        ReadSectors(clusterSector(b, cluster), b.sectorsPerCluster, image + n * clusterBytes);
     }
-    return at(address);
 }
 
 // A loadable segment: its bytes in the image, its place in the kernel range.
@@ -314,7 +349,17 @@ static void checkSegment(const uint8_t* ph, uint32_t length)
         fail("SEGMENT OUTSIDE KERNEL RANGE AT", vaddr, putintx);
 }
 
-void checkElf(const uint8_t* image, uint32_t length)
+static bool loadable(const uint8_t* ph) { return rd32(ph) == PT_LOAD && rd32(ph + 0x14) != 0; }
+
+// Segments i and j, both checked, share a byte of memory.
+static bool overlap(const uint8_t* pi, const uint8_t* pj)
+{
+    uint32_t vi = rd32(pi + 0x08), vj = rd32(pj + 0x08);
+    return vi < vj + rd32(pj + 0x14) && vj < vi + rd32(pi + 0x14);
+}
+
+// The header fields that make this an i386 executable the loader can place.
+static void checkElfHeader(const uint8_t* image, uint32_t length)
 {
     if (length < ELF_HEADER_SIZE)
         fail("ELF HEADER TRUNCATED");
@@ -322,8 +367,19 @@ void checkElf(const uint8_t* image, uint32_t length)
         fail("BAD ELF CLASS", image[4]);
     if (image[5] != ELFDATA2LSB)
         fail("BAD ELF BYTE ORDER", image[5]);
+    if (image[6] != EV_CURRENT)
+        fail("BAD ELF IDENT VERSION", image[6]);
+    if (rd16(image + 0x10) != ET_EXEC)
+        fail("BAD ELF TYPE", rd16(image + 0x10));
     if (rd16(image + 0x12) != EM_386)
         fail("BAD ELF MACHINE", rd16(image + 0x12));
+    if (rd32(image + 0x14) != EV_CURRENT)
+        fail("BAD ELF VERSION", rd32(image + 0x14));
+}
+
+void checkElf(const uint8_t* image, uint32_t length)
+{
+    checkElfHeader(image, length);
     uint32_t phoff = rd32(image + 0x1C);
     uint32_t phentsize = rd16(image + 0x2A);
     uint32_t phnum = rd16(image + 0x2C);
@@ -335,11 +391,16 @@ void checkElf(const uint8_t* image, uint32_t length)
     bool entryLoaded = false;
     for (uint32_t i = 0; i < phnum; i++) {
         const uint8_t* ph = image + phoff + i * phentsize;
-        uint32_t memsz = rd32(ph + 0x14);
-        if (rd32(ph) != PT_LOAD || memsz == 0)
+        if (!loadable(ph))
             continue;
         checkSegment(ph, length);
-        if ((rd32(ph + 0x18) & PF_X) && entry - rd32(ph + 0x08) < memsz)
+        for (uint32_t j = 0; j < i; j++) {
+            const uint8_t* other = image + phoff + j * phentsize;
+            if (loadable(other) && overlap(ph, other))
+                fail("SEGMENTS OVERLAP AT", rd32(ph + 0x08), putintx);
+        }
+        // The entry must be in bytes the file gives, not in the zero tail.
+        if ((rd32(ph + 0x18) & PF_X) && entry - rd32(ph + 0x08) < rd32(ph + 0x10))
             entryLoaded = true;
     }
     if (!entryLoaded)
@@ -389,7 +450,8 @@ void st4main()
 
     writeLine("\nLoading Kernel to temp location. Reloc 0xC0000000");
     uint8_t* image = scan.end;
-    uint8_t* end = loadChain(b, rd16(scan.kernel + 0x1A), image);
+    uint32_t size = rd32(scan.kernel + 0x1C);
+    loadChain(b, rd16(scan.kernel + 0x1A), size, image);
 
     putch('\n');
     uint32_t magic = rd32(image);
@@ -406,8 +468,9 @@ void st4main()
     putintx(addressOf(image));
     putch('\n');
 
-    checkElf(image, addressOf(end) - addressOf(image));
+    checkElf(image, size);
     placeSegments(image);
+    serialFlush();
     call_entry(rd32(image + 0x18));
     stop();
 }

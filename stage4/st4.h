@@ -45,8 +45,9 @@ struct Bpb {
     uint32_t totalSectors;   // the 16-bit count, or the 32-bit one when that is 0
 };
 
-// Result of the directory listing: the kernel entry (0 if none matched) and
-// the slot right after the last listed entry.
+// Result of the directory listing: the kernel entry (the first regular file
+// named "KRNL    VOX", 0 if none) and the slot right after the last listed
+// entry.
 struct DirScan {
     const uint8_t* kernel;
     uint8_t* end;
@@ -65,25 +66,29 @@ uint32_t rd32(const uint8_t* p);
 Bpb readBpb(const uint8_t* sector);
 void printGeometry(const Bpb& b);
 // Ends the load with an "ERROR:" line naming the first field that no sound
-// FAT12 volume has, or that would place a buffer at or past KERNEL_BASE.
+// FAT12 volume has (4085 clusters or more, a FAT too small for them), or
+// that would place a buffer at or past KERNEL_BASE.
 void checkBpb(const Bpb& b);
 uint32_t rootDirSector(const Bpb& b);
 uint32_t rootDirSectors(const Bpb& b);
 uint8_t* rootDirBuffer(const Bpb& b);
 uint32_t dataSector(const Bpb& b);
-// The last cluster both the data area and the first FAT describe (at most 0xFF6).
+// Clusters of the data area, and the number of the last one.
+uint32_t dataClusters(const Bpb& b);
 uint32_t highestCluster(const Bpb& b);
 DirScan listDirectory(uint8_t* dir, uint32_t entries);
 uint32_t clusterSector(const Bpb& b, uint32_t cluster);
 uint32_t nextCluster(const Bpb& b, uint32_t cluster);
-// Reads the chain from `first` into `image`; returns the end of the image.
-// A link out of range, a chain longer than the volume or an image reaching
-// KERNEL_BASE ends the load.
-uint8_t* loadChain(const Bpb& b, uint32_t first, uint8_t* image);
-// Ends the load unless the image of `length` bytes is a 32-bit little-endian
-// i386 ELF whose headers and loadable segments lie inside it, whose segments
-// land between KERNEL_BASE and BOOT_STACK_BOTTOM and whose entry lies in an
-// executable one. Writes nothing for a sound image.
+// Reads the clusters a file of `size` bytes takes, following its chain from
+// `first`, into `image`. An empty file, one that would reach KERNEL_BASE, a
+// link out of range, a chain that ends early or comes back to a cluster ends
+// the load.
+void loadChain(const Bpb& b, uint32_t first, uint32_t size, uint8_t* image);
+// Ends the load unless the file of `length` bytes is a 32-bit little-endian
+// i386 ELF executable (version 1) whose headers and loadable segments lie
+// inside it, whose segments land between KERNEL_BASE and BOOT_STACK_BOTTOM
+// without overlapping each other and whose entry lies in the file bytes of
+// an executable one. Writes nothing for a sound image.
 void checkElf(const uint8_t* image, uint32_t length);
 void placeSegments(const uint8_t* image);
 

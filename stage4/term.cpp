@@ -1,6 +1,7 @@
 // The loader's text terminal.
 #include "stage4/term.h"
 #include "hw/hw.h"
+#include "stage4/serial.h"
 
 namespace loader {
 
@@ -70,16 +71,18 @@ void scrollDown(int n)
     setCursorToCurrentPos();
 }
 
-void putch(char ch)
+// The serial line gets text and newlines only: any other control byte
+// (C0, DEL or C1) would move a terminal's cursor, so it goes out as '?'.
+static uint8_t serialByte(char ch)
 {
-    if (ch == '\n') {
-        _curY++;
-        _curX = 0;
-        if (_curY == TERM_ROWS)
-            scrollDown(1);
-        setCursorToCurrentPos();
-        return;
-    }
+    uint8_t b = static_cast<uint8_t>(ch);
+    bool control = b < 0x20 || (b >= 0x7F && b < 0xA0);
+    return control && ch != '\n' ? '?' : b;
+}
+
+// Writes a character cell at the cursor, wrapping a full row first.
+static void putcell(char ch)
+{
     if (_curX == TERM_COLS) {
         _curY++;
         _curX = 0;
@@ -90,6 +93,26 @@ void putch(char ch)
     c[0] = static_cast<uint8_t>(ch);
     c[1] = ATTRIB;
     _curX++;
+}
+
+void putch(char ch)
+{
+    serialPut(serialByte(ch));
+    if (ch != '\n') {
+        putcell(ch);
+        return;
+    }
+    _curY++;
+    _curX = 0;
+    if (_curY == TERM_ROWS)
+        scrollDown(1);
+    setCursorToCurrentPos();
+}
+
+void putglyph(char ch)
+{
+    serialPut(ch == '\n' ? '?' : serialByte(ch));
+    putcell(ch);
 }
 
 void puts(const char* s)
@@ -129,6 +152,7 @@ void putintx(uint32_t n)
 
 void initTerm()
 {
+    serialInit();
     puts("Quillon's Rattlebox Bootloader II\n");
     putch('\n');
 }

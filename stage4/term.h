@@ -2,7 +2,8 @@
 //
 // A software cursor (_curX, _curY) places characters; the CRT controller's
 // hardware cursor follows it at line ends and after each text. Every cell is
-// written with the attribute ATTRIB (white on blue).
+// written with the attribute ATTRIB (white on blue). Everything written also
+// goes out on the serial line (serial.h), a newline as 0x0A.
 #pragma once
 #include <stdint.h>
 
@@ -11,8 +12,12 @@ namespace loader {
 const int TERM_COLS = 80;
 const int TERM_ROWS = 25;
 
+// Sets up the serial line, then writes the banner and an empty line.
 void initTerm();
 void putch(char ch);
+// Writes any byte, a newline too, as its character cell (its glyph); the
+// serial copy shows control bytes as '?'.
+void putglyph(char ch);
 void puts(const char* s);
 void writeLine(const char* s);
 void putint(uint32_t n);

@@ -4,6 +4,7 @@
 
 #include "elf.h"
 #include "qemu.h"
+#include "transcript.h"
 #include "volumes.h"
 
 using namespace testing_support;
@@ -21,6 +22,14 @@ Rows concat(Rows a, const Rows& b)
 {
     a.insert(a.end(), b.begin(), b.end());
     return a;
+}
+
+std::string lines(const Rows& rows)
+{
+    std::string text;
+    for (const std::string& row : rows)
+        text += row + "\n";
+    return text;
 }
 
 Rows text_screen(qemu::Machine& m)
@@ -64,6 +73,43 @@ TEST(Boot, TheLoaderListsTheVolumeAndEntersTheKernelAtStart)
     ASSERT_TRUE(qemu::wait_stop(m, 10));
     EXPECT_EQ(qemu::stopped_eip(m), start.value);
     qemu::stop(m);
+}
+
+TEST(Boot, TheSerialLineCarriesTheLoadersLinesThenTheKernels)
+{
+    Bytes kernel = read_file(KERNEL_FILE);
+    qemu::Machine m = qemu::start({DISK_IMAGE, false, {}});
+    bool started = qemu::wait_serial(m, STARTUP_LINES, 30);
+    std::string serial = qemu::serial(m);
+    qemu::stop(m);
+    ASSERT_TRUE(started) << serial;
+    EXPECT_EQ(serial.substr(0, serial.find(STARTUP_LINES)) , lines(concat(GEOMETRY, {
+        "KRNL.VOX " + std::to_string(kernel.size()) + " <-- KERNEL",
+        "",
+        "Loading Kernel to temp location. Reloc 0xC0000000",
+        "",
+        "KRNL.VOX loaded at 0xBFC10820",
+    })));
+}
+
+TEST(Boot, TheKernelAndTheLabelsNamedLikeItAroundItBoot)
+{
+    // A volume label of the kernel's name before the kernel and after it.
+    Bytes kernel = read_file(KERNEL_FILE);
+    std::string disk = system_volumes::make({{file_of("a", Bytes(3, 'a')), "A"},
+                                             {KERNEL_FILE, "KRNL.VOX"},
+                                             {file_of("b", Bytes(4, 'b')), "B"}}, "labels.img");
+    size_t root = system_volumes::root_directory_offset(disk);
+    const Bytes label = {'K', 'R', 'N', 'L', ' ', ' ', ' ', ' ', 'V', 'O', 'X', 0x08};
+    system_volumes::patch(disk, root, label);
+    system_volumes::patch(disk, root + 64, label);
+    qemu::Machine m = qemu::start({disk, false, {}});
+    bool started = qemu::wait_serial(m, STARTUP_LINES, 30);
+    std::string serial = qemu::serial(m);
+    qemu::stop(m);
+    EXPECT_TRUE(started) << serial;
+    EXPECT_NE(serial.find("KRNL.VOX 3\nKRNL.VOX " + std::to_string(kernel.size()) +
+                          " <-- KERNEL\nKRNL.VOX 4\n"), std::string::npos) << serial;
 }
 
 TEST(Boot, AVolumeWithoutAKernelEndsInTheNotFoundHalt)

@@ -1,6 +1,7 @@
 // Unsound volumes and kernel files booted in QEMU: each ends in its
-// "ERROR:" line and the loader's own halt, where the loader used to divide by
-// zero, loop over a cycle, overwrite itself or read past the disk.
+// "ERROR:" line and the loader's own halt, on the screen and the serial line,
+// where the loader used to divide by zero, loop over a cycle, overwrite
+// itself, read past the disk or run what a file's slack or a zero tail held.
 #include <gtest/gtest.h>
 
 #include "elf.h"
@@ -32,6 +33,12 @@ Layout layout_of(const std::string& path)
 void patch16(const std::string& path, size_t at, uint16_t v)
 {
     system_volumes::patch(path, at, Bytes{static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)});
+}
+
+void patch32(const std::string& path, size_t at, uint32_t v)
+{
+    patch16(path, at, static_cast<uint16_t>(v));
+    patch16(path, at + 2, static_cast<uint16_t>(v >> 16));
 }
 
 // Sets FAT12 entry `cluster` of the first FAT.
@@ -76,14 +83,55 @@ TEST(LoaderErrors, ZeroBytesPerSectorIsReportedInsteadOfDividing)
     EXPECT_EQ(last_rows_at_halt(disk), ending("ERROR: BAD BYTES PER SECTOR 0"));
 }
 
-TEST(LoaderErrors, ACyclicChainEndsAfterTheVolumesClusters)
+TEST(LoaderErrors, AChainThatComesBackToAClusterIsRefused)
 {
-    // A volume that claims ten clusters, its one kernel cluster linked to itself.
-    std::string disk = volume_with_kernel(tiny_kernel(0xC0000000), "cycle");
-    Layout l = layout_of(disk);
-    patch16(disk, 0x13, static_cast<uint16_t>(l.data + 10 * l.cluster));
-    set_fat(disk, 2, 2);
+    // The kernel's second cluster linked back to its first.
+    std::string disk = volume_with_kernel(read_file(KERNEL_FILE), "cycle");
+    set_fat(disk, 3, 2);
     EXPECT_EQ(last_rows_at_halt(disk), ending("ERROR: CLUSTER CHAIN LOOPS"));
+}
+
+TEST(LoaderErrors, TheRecordedSizeBoundsTheKernelFile)
+{
+    // The real kernel's entry, its size changed: the program header table
+    // past 100 bytes, a chain far shorter than 1,000,000 bytes, no bytes.
+    std::string disk = volume_with_kernel(read_file(KERNEL_FILE), "size");
+    size_t size_field = layout_of(disk).root + 0x1C;
+    patch32(disk, size_field, 100);
+    EXPECT_EQ(last_rows_at_halt(disk), ending("ERROR: PROGRAM HEADERS OUTSIDE FILE"));
+    patch32(disk, size_field, 1000000);
+    EXPECT_EQ(last_rows_at_halt(disk), ending("ERROR: CLUSTER CHAIN SHORTER THAN FILE SIZE 1000000"));
+    patch32(disk, size_field, 0);
+    EXPECT_EQ(last_rows_at_halt(disk), ending("ERROR: KERNEL FILE EMPTY"));
+}
+
+TEST(LoaderErrors, ASubdirectoryOfTheKernelsNameIsNotTheKernel)
+{
+    std::string disk = volume_with_kernel(read_file(KERNEL_FILE), "subdir");
+    system_volumes::patch(disk, layout_of(disk).root + 0x0B, Bytes{0x10});
+    EXPECT_EQ(last_rows_at_halt(disk), ending("ERROR: KERN.VOX NOT FOUND"));
+}
+
+TEST(LoaderErrors, AVolumeOf4085ClustersIsNotFat12)
+{
+    std::string disk = volume_with_kernel(read_file(KERNEL_FILE), "fat16");
+    Layout l = layout_of(disk);
+    patch16(disk, 0x13, static_cast<uint16_t>(l.data + 4085 * l.cluster));
+    EXPECT_EQ(last_rows_at_halt(disk), ending("ERROR: TOO MANY CLUSTERS FOR FAT12 4085"));
+}
+
+TEST(LoaderErrors, KernelsThatWouldRunWhatNoSegmentGivesAreRefused)
+{
+    Bytes code(0x100, 0xF4);   // hlt
+    std::string overlap = volume_with_kernel(
+        make_elf(0xC0000000, {{1, 0xC0000000, 0x100, code}, {1, 0xC0000080, 0x100, code, 6}}),
+        "overlap");
+    EXPECT_EQ(last_rows_at_halt(overlap), ending("ERROR: SEGMENTS OVERLAP AT 0xC0000080"));
+    std::string tail = volume_with_kernel(make_elf(0xC0000100, {{1, 0xC0000000, 0x200, code}}), "tail");
+    EXPECT_EQ(last_rows_at_halt(tail), ending("ERROR: ENTRY OUTSIDE CODE SEGMENTS 0xC0000100"));
+    Bytes relocatable = tiny_kernel(0xC0000000);
+    put16(relocatable, 0x10, 1);
+    EXPECT_EQ(last_rows_at_halt(volume_with_kernel(relocatable, "rel")), ending("ERROR: BAD ELF TYPE 1"));
 }
 
 TEST(LoaderErrors, ASegmentOverTheLoaderIsRefused)
@@ -102,13 +150,13 @@ TEST(LoaderErrors, SixtyFiveThousandProgramHeadersAreRefused)
 
 TEST(LoaderErrors, AClusterPastTheDiskEndsInTheDrivesError)
 {
-    // The volume claims more sectors than the disk has; the kernel's second
-    // cluster is one the disk does not hold.
+    // The volume claims 100 clusters more than the disk has; the kernel's
+    // second cluster is one the disk does not hold.
     std::string disk = volume_with_kernel(read_file(KERNEL_FILE), "pastdisk");
     Layout l = layout_of(disk);
     uint32_t sectors = static_cast<uint32_t>(read_file(disk).size() / 512);
     uint32_t cluster = 2 + (sectors - l.data) / l.cluster + 10;
-    patch16(disk, 0x13, static_cast<uint16_t>(sectors * 2));
+    patch16(disk, 0x13, static_cast<uint16_t>(sectors + 100 * l.cluster));
     set_fat(disk, 2, static_cast<uint16_t>(cluster));
     uint32_t lba = l.data + (cluster - 2) * l.cluster;
     EXPECT_EQ(last_rows_at_halt(disk), ending("ERROR: DISK FAULT AT LBA " + std::to_string(lba)));

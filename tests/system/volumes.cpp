@@ -66,10 +66,20 @@ std::vector<std::string> boot_to_loader_halt(const std::string& disk, double sec
     qemu::Machine m = qemu::start({disk, false, {}});
     bool halted = qemu::wait_halted(m, seconds);
     std::vector<std::string> rows = text_rows(qemu::physical_memory(m, 0xB8000, 4000));
+    std::string serial = qemu::serial(m);
     qemu::Cpu cpu = qemu::cpu(m);
     uint32_t return_address = get32(qemu::virtual_memory(m, cpu.esp, 4), 0);
     qemu::stop(m);
     EXPECT_TRUE(halted);
+    // The serial line carries the same text, its ERROR line and the halt
+    // line last.
+    std::string shown;
+    for (const std::string& row : rows)
+        shown += row + "\n";
+    EXPECT_GE(serial.size(), shown.size());
+    if (serial.size() >= shown.size()) {
+        EXPECT_EQ(serial.substr(serial.size() - shown.size()), shown);
+    }
     Bytes loader = read_file(STAGE4_ELF);
     Symbol hlt = find_symbol(loader, "hlt()"), stop = find_symbol(loader, "loader::stop()");
     EXPECT_GE(cpu.eip, hlt.value);

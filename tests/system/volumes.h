@@ -23,7 +23,8 @@ std::vector<std::string> text_rows(const testing_support::Bytes& screen);
 
 // Boots a volume that must end in the loader's halt and returns its text
 // screen. Expects (gtest) the halt within `seconds`, inside the seam's
-// hlt() called from the loader's stop(), so the loader is intact.
+// hlt() called from the loader's stop(), so the loader is intact, and the
+// serial line to end with the screen's text.
 std::vector<std::string> boot_to_loader_halt(const std::string& disk, double seconds);
 
 } // namespace system_volumes

@@ -170,12 +170,23 @@ TEST(LoaderBootSector, TheErrorFollowsTheGeometryLines)
 
 TEST(LoaderBootSector, TheLimitsThemselvesAreSound)
 {
-    EXPECT_EQ(check(bpb(128, 65535, 255, 16, 1, 0xFFFFFFFF)), "");
+    // 4084 clusters of 64 KiB behind 65535 reserved sectors and 255 FATs of
+    // 12 sectors (6144 bytes, 6129 of them entries); 4085 make FAT16.
+    const uint32_t data = 65535 + 255 * 12 + 1;
+    EXPECT_EQ(check(bpb(128, 65535, 255, 16, 12, data + 4084 * 128 + 127)), "");
+    EXPECT_EQ(check(bpb(128, 65535, 255, 16, 12, data + 4085 * 128)),
+              "ERROR: TOO MANY CLUSTERS FOR FAT12 4085");
+    EXPECT_EQ(check(bpb(128, 65535, 255, 16, 1, 0xFFFFFFFF)),
+              "ERROR: TOO MANY CLUSTERS FOR FAT12 33553918");
+    // One FAT sector holds the entries of clusters 0 to 340 (bytes 510-511):
+    // 339 data clusters.
+    EXPECT_EQ(check(bpb(1, 1, 2, 224, 1, 17 + 339)), "");
+    EXPECT_EQ(check(bpb(1, 1, 2, 224, 1, 17 + 340)), "ERROR: FAT TOO SMALL FOR CLUSTERS 340");
     // 255 root directory sectors, one transfer; 256 are not.
     EXPECT_EQ(check(bpb(1, 1, 2, 4080, 9, 2880)), "");
     EXPECT_EQ(check(bpb(1, 1, 2, 4096, 9, 2880)), "ERROR: BAD ROOT DIR ENTRIES 4096");
     // FATs and directory ending right at 0xC0000000: 8050 + 14 sectors.
-    EXPECT_EQ(check(bpb(1, 1, 1, 224, 8050, 65535)), "");
+    EXPECT_EQ(check(bpb(1, 1, 1, 224, 8050, 8065 + 4084)), "");
     EXPECT_EQ(check(bpb(1, 1, 1, 224, 8051, 65535)), "ERROR: FAT AREA TOO LARGE 8051");
     EXPECT_EQ(check(bpb(1, 1, 255, 224, 65535, 65535)), "ERROR: FAT AREA TOO LARGE 16711425");
     // Room for exactly one cluster after sector 33.
@@ -192,24 +203,49 @@ TEST(LoaderBootSector, TheTotalIsTheShortCountOrElseTheLongOne)
     EXPECT_EQ(loader::readBpb(disk.data()).totalSectors, 70000u);
 }
 
-TEST(LoaderBootSector, TheHighestClusterIsWhatDataAreaFatAndFat12AllAllow)
+TEST(LoaderBootSector, TheHighestClusterIsTheDataAreasLast)
 {
     EXPECT_EQ(loader::highestCluster(bpb(1, 1, 2, 224, 9, 2880)), HIGHEST_144);
     EXPECT_EQ(loader::highestCluster(bpb(8, 32, 2, 224, 2, 2880)), 354u);   // 2830 / 8 + 1
-    // One FAT sector holds the entries of clusters up to 340 (bytes 510-511).
-    EXPECT_EQ(loader::highestCluster(bpb(1, 1, 2, 224, 1, 2880)), 340u);
-    EXPECT_EQ(loader::highestCluster(bpb(1, 1, 2, 224, 12, 65535)), 0xFF6u);
     EXPECT_EQ(loader::highestCluster(bpb(4, 1, 2, 224, 9, 37)), 2u);
+}
+
+TEST(LoaderBootSector, FourThousandEightyFourClustersWithTheKernelInTheHighestBoot)
+{
+    // 512-byte clusters, 2 FATs of 12 sectors: data from sector 39, clusters
+    // 2 to 4085; the kernel's three clusters moved to 4083, 4084 and 4085.
+    Bytes disk = kernel_volume();
+    const uint32_t data = 1 + 2 * 12 + 14, highest = 4085;
+    Bytes grown(512 * (data + 4084));
+    std::copy(disk.begin(), disk.begin() + 512, grown.begin());
+    put16(grown, 0x16, 12);
+    put16(grown, 0x13, static_cast<uint16_t>(data + 4084));
+    std::copy(disk.begin() + ROOT_OFFSET, disk.begin() + ROOT_OFFSET + 14 * 512,
+              grown.begin() + 25 * 512);
+    put16(grown, 25 * 512 + 0x1A, highest - 2);
+    for (uint32_t i = 0; i < 3; i++)
+        std::copy(disk.begin() + (33 + i) * 512, disk.begin() + (34 + i) * 512,
+                  grown.begin() + (data + highest - 4 + i) * 512);
+    set_fat(grown, highest - 2, highest - 1);
+    set_fat(grown, highest - 1, highest);
+    set_fat(grown, highest, 0xFFF);
+    EXPECT_EQ(boot(grown), 0xC0000010u);
+    EXPECT_EQ(hwsim::ata_commands().back().lba, data + highest - 2);
+
+    put16(grown, 0x13, static_cast<uint16_t>(data + 4085));
+    EXPECT_EQ(boot(grown), 0u);
+    EXPECT_EQ(error_line(), "ERROR: TOO MANY CLUSTERS FOR FAT12 4085");
 }
 
 TEST(LoaderBootSector, LargestClustersLoadTheKernel)
 {
     // 64 KiB clusters: cluster 2 still starts at sector 33 and now holds the
-    // whole file; the chain 2, 3, 4 reads 128 sectors a cluster.
+    // whole file, read in one command of 128 sectors; its link is not read.
     Bytes disk = kernel_volume();
     disk[0x0D] = 128;
     EXPECT_EQ(boot(disk), 0xC0000010u);
-    EXPECT_EQ(cluster_reads(), (std::vector<uint32_t>{33, 161, 289}));
+    EXPECT_EQ(cluster_reads(), (std::vector<uint32_t>{33}));
+    EXPECT_EQ(hwsim::ata_commands().size(), 3u);
     EXPECT_EQ(hwsim::ata_commands()[2].count, 128);
 }
 
@@ -231,20 +267,39 @@ TEST(LoaderChain, ALinkOutOfRangeEndsInItsError)
     }
 }
 
-TEST(LoaderChain, TheLastClusterAndEveryEndMarkAreSound)
+TEST(LoaderChain, TheLastClusterIsSoundAndTheFilesSizeEndsTheChain)
+{
+    Bytes sound = kernel_volume();
+    uint32_t size = get32(sound, ROOT_OFFSET + 0x1C);
+    ASSERT_EQ((size + 511) / 512, 3u);
+    Bytes disk = sound;
+    set_fat(disk, 3, HIGHEST_144);
+    std::copy(sound.begin() + 35 * 512, sound.begin() + 36 * 512, disk.begin() + (HIGHEST_144 + 31) * 512);
+    set_fat(disk, HIGHEST_144, 0);   // a free link after the last cluster is never read
+    EXPECT_EQ(boot(disk), 0xC0000010u);
+    EXPECT_EQ(cluster_reads(), (std::vector<uint32_t>{33, 34, HIGHEST_144 + 31}));
+    for (uint16_t end = 0xFF8; end <= 0xFFF; end++) {
+        disk = sound;
+        set_fat(disk, 3, end);
+        EXPECT_EQ(boot(disk), 0u) << end;
+        EXPECT_EQ(error_line(), "ERROR: CLUSTER CHAIN SHORTER THAN FILE SIZE " + std::to_string(size));
+        EXPECT_EQ(cluster_reads(), (std::vector<uint32_t>{33, 34})) << end;
+    }
+}
+
+TEST(LoaderChain, TheRecordedSizeSaysHowManyClustersAreRead)
 {
     Bytes sound = kernel_volume();
     Bytes disk = sound;
-    set_fat(disk, 4, HIGHEST_144);
-    set_fat(disk, HIGHEST_144, 0xFFF);
-    EXPECT_EQ(boot(disk), 0xC0000010u);
-    EXPECT_EQ(cluster_reads(), (std::vector<uint32_t>{33, 34, 35, HIGHEST_144 + 31}));
-    for (uint16_t end = 0xFF8; end <= 0xFFF; end++) {
-        disk = sound;
-        set_fat(disk, 4, end);
-        EXPECT_EQ(boot(disk), 0xC0000010u) << end;
-        EXPECT_EQ(cluster_reads(), (std::vector<uint32_t>{33, 34, 35})) << end;
-    }
+    put32(disk, ROOT_OFFSET + 0x1C, 0);
+    EXPECT_EQ(boot(disk), 0u);
+    EXPECT_EQ(error_line(), "ERROR: KERNEL FILE EMPTY");
+    EXPECT_TRUE(cluster_reads().empty());
+    // 1,000,000 bytes on a chain of three clusters.
+    put32(disk, ROOT_OFFSET + 0x1C, 1000000);
+    EXPECT_EQ(boot(disk), 0u);
+    EXPECT_EQ(error_line(), "ERROR: CLUSTER CHAIN SHORTER THAN FILE SIZE 1000000");
+    EXPECT_EQ(cluster_reads(), (std::vector<uint32_t>{33, 34, 35}));
 }
 
 TEST(LoaderChain, AFirstClusterOutOfRangeEndsInItsError)
@@ -252,7 +307,7 @@ TEST(LoaderChain, AFirstClusterOutOfRangeEndsInItsError)
     Bytes empty = make_volume({{write_file("empty", {}), "KRNL.VOX"}});
     EXPECT_EQ(boot(empty), 0u);
     EXPECT_EQ(screen_row(9), "KRNL.VOX 0 <-- KERNEL");
-    EXPECT_EQ(error_line(), "ERROR: BAD CLUSTER 0");
+    EXPECT_EQ(error_line(), "ERROR: KERNEL FILE EMPTY");
 
     Bytes disk = kernel_volume();
     put16(disk, ROOT_OFFSET + 0x1A, 1);
@@ -262,34 +317,44 @@ TEST(LoaderChain, AFirstClusterOutOfRangeEndsInItsError)
     boot(disk);
     EXPECT_EQ(error_line(), "ERROR: BAD CLUSTER 4096");
     EXPECT_TRUE(cluster_reads().empty());
-    put16(disk, ROOT_OFFSET + 0x1A, 0xFFF);    // an end mark: nothing loaded
-    boot(disk);
-    EXPECT_EQ(screen_row(13), "ERROR: ELF_MAGIC BORKED");
 }
 
-TEST(LoaderChain, ACycleEndsAfterAsManyClustersAsTheVolumeHas)
+TEST(LoaderChain, AChainThatComesBackToAClusterLoops)
 {
     Bytes disk = kernel_volume();
-    set_fat(disk, 4, 2);
+    set_fat(disk, 3, 2);
+    EXPECT_EQ(boot(disk), 0u);
+    EXPECT_EQ(error_line(), "ERROR: CLUSTER CHAIN LOOPS");
+    EXPECT_EQ(cluster_reads(), (std::vector<uint32_t>{33, 34}));
+    // A file as large as the volume, its chain running through every
+    // cluster and back to the first: found at the last link.
+    disk = kernel_volume();
+    put32(disk, ROOT_OFFSET + 0x1C, 512 * (HIGHEST_144 - 1) + 1);
+    for (uint32_t c = 4; c < HIGHEST_144; c++)
+        set_fat(disk, c, static_cast<uint16_t>(c + 1));
+    set_fat(disk, HIGHEST_144, 2);
     EXPECT_EQ(boot(disk), 0u);
     EXPECT_EQ(error_line(), "ERROR: CLUSTER CHAIN LOOPS");
     EXPECT_EQ(cluster_reads().size(), HIGHEST_144 - 1);
 }
 
-TEST(LoaderChain, AChainThatWouldReachTheKernelRangeEndsBelowIt)
+TEST(LoaderChain, AFileThatWouldReachTheKernelRangeIsRefusedBeforeAnyRead)
 {
-    // 32 KiB clusters on a volume claiming 65535 sectors (1024 clusters),
-    // cluster 2 linked to itself: the image would run into 0xC0000000 long
-    // before the chain outgrows the volume.
+    // One entry: the image starts at 0xBFC12420, 0x3EDBE0 bytes below the
+    // kernel range, room for 8045 clusters of 512 bytes and a part of one.
     Bytes disk = kernel_volume();
-    disk[0x0D] = 64;
-    put16(disk, 0x13, 65535);
-    set_fat(disk, 2, 2);
     std::memset(fixed(loader::KERNEL_BASE), 0xAA, 0x10000);
-    EXPECT_EQ(boot(disk), 0u);
-    EXPECT_EQ(error_line(), "ERROR: KERNEL FILE TOO LARGE");
-    const uint32_t image = 0xBFC12420, cluster = 0x8000;
-    EXPECT_EQ(cluster_reads().size(), (loader::KERNEL_BASE - image) / cluster);
+    const std::pair<uint32_t, std::string> cases[] = {
+        {8045 * 512, "ERROR: CLUSTER CHAIN SHORTER THAN FILE SIZE 4119040"},
+        {8045 * 512 + 1, "ERROR: KERNEL FILE TOO LARGE"},
+        {0xFFFFFFFF, "ERROR: KERNEL FILE TOO LARGE"},
+    };
+    for (const auto& c : cases) {
+        put32(disk, ROOT_OFFSET + 0x1C, c.first);
+        EXPECT_EQ(boot(disk), 0u);
+        EXPECT_EQ(error_line(), c.second);
+    }
+    EXPECT_TRUE(cluster_reads().empty());
     for (uint32_t i = 0; i < 0x10000; i++)
         ASSERT_EQ(*fixed(loader::KERNEL_BASE + i), 0xAA) << i;
 }
@@ -396,9 +461,11 @@ TEST(LoaderAta, ABadKernelSectorEndsTheLoadAfterTheListing)
 
 TEST(LoaderAta, AClusterPastTheDiskEndsInAFault)
 {
+    // The volume claims 2967 clusters, as many as its FAT holds; the disk
+    // ends after cluster 2848.
     Bytes disk = kernel_volume();
-    put16(disk, 0x13, 4000);
-    set_fat(disk, 3, 3000);
+    put16(disk, 0x13, 3000);
+    set_fat(disk, 3, 2900);
     EXPECT_EQ(boot(disk), 0u);
-    EXPECT_EQ(error_line(), "ERROR: DISK FAULT AT LBA 3031");
+    EXPECT_EQ(error_line(), "ERROR: DISK FAULT AT LBA 2931");
 }

@@ -124,11 +124,12 @@ TEST(LoaderElf, TheProgramHeaderTableLiesInsideTheFile)
     put32(b, 0x1C, static_cast<uint32_t>(elf.size()) + 1);
     EXPECT_EQ(check(b), "ERROR: PROGRAM HEADERS OUTSIDE FILE");
 
-    // A bss-only segment: the file is the header and the table, no more.
-    Bytes bss = make_elf(0xC0000000, {{1, 0xC0000000, 0x100, {}}});
-    ASSERT_EQ(bss.size(), 84u);
-    EXPECT_EQ(check(bss, 84), "");
-    EXPECT_EQ(check(bss, 83), "ERROR: PROGRAM HEADERS OUTSIDE FILE");
+    // One byte of code after the header and the table.
+    Bytes one = make_elf(0xC0000000, {{1, 0xC0000000, 0x100, {0xF4}}});
+    ASSERT_EQ(one.size(), 85u);
+    EXPECT_EQ(check(one, 85), "");
+    EXPECT_EQ(check(one, 84), "ERROR: SEGMENT OUTSIDE FILE AT 0xC0000000");
+    EXPECT_EQ(check(one, 83), "ERROR: PROGRAM HEADERS OUTSIDE FILE");
     // No headers at all: nothing holds the entry.
     Bytes none = make_elf(0xC0000000, {});
     EXPECT_EQ(check(none), "ERROR: ENTRY OUTSIDE CODE SEGMENTS 0xC0000000");
@@ -220,16 +221,84 @@ TEST(LoaderElf, NothingIsPlacedWhenALaterSegmentIsUnsound)
         ASSERT_EQ(*fixed(0xBFC01000 + i), 0x55) << i;
 }
 
-TEST(LoaderElf, TheImageIsWholeClustersSoATruncatedFileFailsOnlyPastThem)
+TEST(LoaderElf, TheRecordedSizeIsTheFileNotItsLastCluster)
 {
-    Bytes elf = kernel();   // 756 bytes of headers and data: two clusters
-    Bytes cut(elf.begin(), elf.begin() + 600);
-    Bytes disk = make_volume({{write_file("kernel", cut), "KRNL.VOX"}});
-    EXPECT_EQ(boot(disk), 0xC0000010u);   // the rest of cluster 2 reads as zeros
+    // 756 bytes of headers and data in two clusters; what follows them in
+    // the second cluster is not the file's.
+    Bytes elf = kernel();
+    const size_t size_field = 19 * 512 + 0x1C;   // the kernel's entry, 1.44 MB layout
+    Bytes disk = make_volume({{write_file("kernel", elf), "KRNL.VOX"}});
+    const std::pair<uint32_t, std::string> cases[] = {
+        {600, "ERROR: SEGMENT OUTSIDE FILE AT 0xC0000000"},   // code ends at 628
+        {755, "ERROR: SEGMENT OUTSIDE FILE AT 0xC0001000"},   // data at 628-755
+        {115, "ERROR: PROGRAM HEADERS OUTSIDE FILE"},         // table at 52-115
+        {51, "ERROR: ELF HEADER TRUNCATED"},
+    };
+    for (const auto& c : cases) {
+        put32(disk, size_field, c.first);
+        EXPECT_EQ(boot(disk), 0u) << c.first;
+        EXPECT_EQ(screen_row(14), c.second);
+    }
+    put32(disk, size_field, 756);
+    EXPECT_EQ(boot(disk), 0xC0000010u);
+}
 
-    Bytes big = make_elf(0xC0000000, {{1, 0xC0000000, 0x600, bytes(0x600, 1)}});
-    Bytes big_cut(big.begin(), big.begin() + 1000);
-    disk = make_volume({{write_file("kernel", big_cut), "KRNL.VOX"}});
-    EXPECT_EQ(boot(disk), 0u);
-    EXPECT_EQ(screen_row(14), "ERROR: SEGMENT OUTSIDE FILE AT 0xC0000000");
+TEST(LoaderElf, TypeAndVersionsMustBeThoseOfAnExecutable)
+{
+    struct FieldCase {
+        size_t offset;
+        int width;
+        uint32_t value;
+        std::string line;
+    };
+    const FieldCase cases[] = {
+        {0x06, 8, 0, "ERROR: BAD ELF IDENT VERSION 0"},
+        {0x06, 8, 2, "ERROR: BAD ELF IDENT VERSION 2"},
+        {0x10, 16, 0, "ERROR: BAD ELF TYPE 0"},      // ET_NONE
+        {0x10, 16, 1, "ERROR: BAD ELF TYPE 1"},      // ET_REL
+        {0x10, 16, 3, "ERROR: BAD ELF TYPE 3"},      // ET_DYN
+        {0x14, 32, 0, "ERROR: BAD ELF VERSION 0"},
+        {0x14, 32, 0x101, "ERROR: BAD ELF VERSION 257"},
+    };
+    for (const FieldCase& c : cases) {
+        Bytes b = kernel();
+        if (c.width == 8)
+            b[c.offset] = static_cast<uint8_t>(c.value);
+        else if (c.width == 16)
+            put16(b, c.offset, static_cast<uint16_t>(c.value));
+        else
+            put32(b, c.offset, c.value);
+        EXPECT_EQ(check(b), c.line);
+    }
+}
+
+TEST(LoaderElf, SegmentsThatShareABytePlaceNothing)
+{
+    // The data segment moved onto the code's last byte, then just past it.
+    Bytes elf = kernel();
+    EXPECT_EQ(check(with_ph(elf, 1, 0x08, 0xC00001FF)), "ERROR: SEGMENTS OVERLAP AT 0xC00001FF");
+    EXPECT_EQ(check(with_ph(elf, 1, 0x08, 0xC0000200)), "");
+    // A segment inside another, and one around it.
+    EXPECT_EQ(check(with_segments(0xC0000010, {{1, 0xC0000000, 0x2000, bytes(0x20, 1)},
+                                               {1, 0xC0001000, 0x10, bytes(0x10, 2), 6}})),
+              "ERROR: SEGMENTS OVERLAP AT 0xC0001000");
+    EXPECT_EQ(check(with_segments(0xC0001010, {{1, 0xC0001000, 0x20, bytes(0x20, 1)},
+                                               {1, 0xC0000000, 0x2000, bytes(0x10, 2), 6}})),
+              "ERROR: SEGMENTS OVERLAP AT 0xC0000000");
+    // Empty and non-loadable headers take no memory.
+    EXPECT_EQ(check(with_segments(0xC0000010, {{1, 0xC0000000, 0x100, bytes(0x20, 1)},
+                                               {1, 0xC0000000, 0, {}, 6},
+                                               {4, 0xC0000000, 0x10, bytes(0x10, 2), 4}})),
+              "");
+}
+
+TEST(LoaderElf, TheEntryMustBeInTheFileBytesOfCode)
+{
+    // Code of 0x100 file bytes and 0x100 of zero tail.
+    Bytes elf = with_segments(0xC00000FF, {{1, 0xC0000000, 0x200, bytes(0x100, 1)}});
+    EXPECT_EQ(check(elf), "");
+    put32(elf, 0x18, 0xC0000100);
+    EXPECT_EQ(check(elf), "ERROR: ENTRY OUTSIDE CODE SEGMENTS 0xC0000100");
+    put32(elf, 0x18, 0xC00001FF);
+    EXPECT_EQ(check(elf), "ERROR: ENTRY OUTSIDE CODE SEGMENTS 0xC00001FF");
 }

@@ -51,7 +51,7 @@ uint32_t boot(const Bytes& disk, hwsim::AtaOptions options = {})
 {
     hwsim::reset();
     hwsim::ata_attach(disk, options);
-    ClrScr32();
+    loader::clearScreen();
     try {
         st4main();
     } catch (const hwsim::Entry& e) {
@@ -126,7 +126,8 @@ TEST(Loader, ReadsBootSectorDirectoryAndClustersAtTheStandardSectors)
 
     std::vector<hwsim::AtaCommand> c = hwsim::ata_commands();
     size_t clusters = (kernel.size() + 511) / 512;
-    ASSERT_EQ(c.size(), 2 + 2 * clusters);
+    // The last cluster's FAT entry is not needed: the file's size ends it.
+    ASSERT_EQ(c.size(), 2 + 2 * clusters - 1);
     EXPECT_EQ(c[0].lba, 0u);
     EXPECT_EQ(c[0].count, 1);
     EXPECT_EQ(c[1].lba, 19u);    // 1 reserved + 2 * 9
@@ -135,7 +136,9 @@ TEST(Loader, ReadsBootSectorDirectoryAndClustersAtTheStandardSectors)
         uint32_t cluster = static_cast<uint32_t>(2 + i);
         EXPECT_EQ(c[2 + 2 * i].lba, cluster + 31) << "cluster " << cluster;
         EXPECT_EQ(c[2 + 2 * i].count, 1);
-        EXPECT_EQ(c[3 + 2 * i].lba, 1u) << "FAT sector of cluster " << cluster;
+        if (i + 1 < clusters) {
+            EXPECT_EQ(c[3 + 2 * i].lba, 1u) << "FAT sector of cluster " << cluster;
+        }
     }
 }
 
@@ -265,33 +268,88 @@ TEST(Loader, AFileThatIsNotElfShowsTheWordItFound)
     }));
 }
 
-TEST(Loader, TheLastMatchingEntryIsTheKernel)
-{
-    Bytes disk = volume_with({{"FIRST.BIN", Bytes(100, 'x')}, {"SECOND.BIN", small_kernel()}});
-    rename_entry(disk, ROOT_DIR_OFFSET_144, 0, "KRNL    VOX");
-    rename_entry(disk, ROOT_DIR_OFFSET_144, 1, "KRNL    VOX");
-    EXPECT_EQ(boot(disk), 0xC0000010u);
-    EXPECT_EQ(screen_row(9), "KRNL.VOX 100 <-- KERNEL");
-    EXPECT_EQ(screen_row(10), "KRNL.VOX " + std::to_string(small_kernel().size()) + " <-- KERNEL");
-}
-
-TEST(Loader, TheLastMatchIsTakenEvenWhenItIsNotElf)
+TEST(Loader, TheFirstMatchingEntryIsTheKernelAndTheOnlyOneMarked)
 {
     Bytes disk = volume_with({{"FIRST.BIN", small_kernel()}, {"SECOND.BIN", Bytes(100, 'x')}});
     rename_entry(disk, ROOT_DIR_OFFSET_144, 0, "KRNL    VOX");
     rename_entry(disk, ROOT_DIR_OFFSET_144, 1, "KRNL    VOX");
-    EXPECT_EQ(boot(disk), 0u);
-    EXPECT_EQ(screen_row(14), "ERROR: ELF_MAGIC BORKED");
-    EXPECT_EQ(screen_row(15), "Expected 0x464C457F got 0x78787878");
+    EXPECT_EQ(boot(disk), 0xC0000010u);
+    EXPECT_EQ(screen_row(9), "KRNL.VOX " + std::to_string(small_kernel().size()) + " <-- KERNEL");
+    EXPECT_EQ(screen_row(10), "KRNL.VOX 100");
 }
 
-TEST(Loader, AChainStartingAtAnEndMarkLoadsNothing)
+TEST(Loader, OnlyARegularFileIsTheKernel)
+{
+    // A volume label, a long-name entry and a directory of the kernel's name
+    // are listed but never loaded, before the kernel or after it.
+    const uint8_t attributes[] = {0x08, 0x0F, 0x10, 0x28};
+    for (uint8_t attribute : attributes) {
+        Bytes disk = volume_with({{"A.BIN", Bytes(10, 'a')}, {"KRNL.VOX", small_kernel()},
+                                  {"B.BIN", Bytes(20, 'b')}});
+        for (int slot : {0, 2}) {
+            rename_entry(disk, ROOT_DIR_OFFSET_144, slot, "KRNL    VOX");
+            disk[ROOT_DIR_OFFSET_144 + 32 * slot + 0x0B] = attribute;
+        }
+        EXPECT_EQ(boot(disk), 0xC0000010u) << int{attribute};
+        Rows rows = screen_rows();
+        ASSERT_GE(rows.size(), 12u);
+        EXPECT_EQ(Rows(rows.begin() + 9, rows.begin() + 12), (Rows{
+            "KRNL.VOX 10",
+            "KRNL.VOX " + std::to_string(small_kernel().size()) + " <-- KERNEL",
+            "KRNL.VOX 20",
+        })) << int{attribute};
+        disk[ROOT_DIR_OFFSET_144 + 32 + 0x0B] = attribute;
+        EXPECT_EQ(boot(disk), 0u);
+        EXPECT_EQ(screen_row(12), "ERROR: KERN.VOX NOT FOUND") << int{attribute};
+    }
+}
+
+TEST(Loader, ControlBytesInANameShowAsGlyphsAndKeepTheListingInPlace)
+{
+    Bytes disk = volume_with({{"AB.TXT", Bytes(7, 'a')}, {"KRNL.VOX", small_kernel()}});
+    const uint8_t odd[] = {'\n', '\r', 0x08, 0x1B, 0x01};
+    std::memcpy(&disk[ROOT_DIR_OFFSET_144 + 2], odd, sizeof odd);
+    disk[ROOT_DIR_OFFSET_144 + 8] = '\n';
+    EXPECT_EQ(boot(disk), 0xC0000010u);
+    EXPECT_EQ(screen_rows(), concat(geometry_144(), {
+        std::string("AB\n\r\x08\x1B\x01.\nXT 7"),
+        "KRNL.VOX " + std::to_string(small_kernel().size()) + " <-- KERNEL",
+        "",
+        "Loading Kernel to temp location. Reloc 0xC0000000",
+        "",
+        "KRNL.VOX loaded at 0xBFC12440",
+    }));
+}
+
+TEST(Loader, AFullRootDirectoryWithoutAnEndMarkIsListedAndTheImageFollowsIt)
+{
+    // 223 files and the kernel in the last of the 224 slots.
+    Bytes disk = volume_with({{"KRNL.VOX", small_kernel()}});
+    std::memcpy(&disk[ROOT_DIR_OFFSET_144 + 32 * 223], &disk[ROOT_DIR_OFFSET_144], 32);
+    for (int i = 0; i < 223; i++) {
+        std::string name = "F" + std::to_string(1000 + i).substr(1) + "    TXT";
+        Bytes entry(32, 0);
+        std::memcpy(entry.data(), name.data(), 11);
+        entry[0x0B] = 0x20;
+        std::copy(entry.begin(), entry.end(), disk.begin() + ROOT_DIR_OFFSET_144 + 32 * i);
+    }
+    EXPECT_EQ(boot(disk), 0xC0000010u);
+    Rows rows = screen_rows();
+    ASSERT_EQ(rows.size(), 24u);   // scrolled, the last row empty
+    EXPECT_EQ(rows[18], "F222.TXT 0");
+    EXPECT_EQ(rows[19], "KRNL.VOX " + std::to_string(small_kernel().size()) + " <-- KERNEL");
+    EXPECT_EQ(rows[23], "KRNL.VOX loaded at 0xBFC14000");   // 0xBFC12400 + 224 * 32
+    expect_segments_placed(small_kernel());
+}
+
+TEST(Loader, AChainStartingAtAnEndMarkIsShorterThanTheFile)
 {
     Bytes disk = volume_with({{"KRNL.VOX", small_kernel()}});
     put16(disk, ROOT_DIR_OFFSET_144 + 0x1A, 0xFF8);
     EXPECT_EQ(boot(disk), 0u);
     EXPECT_EQ(hwsim::ata_commands().size(), 2u);   // boot sector and directory only
-    EXPECT_EQ(screen_row(14), "Expected 0x464C457F got 0x0");
+    EXPECT_EQ(screen_row(12),
+              "ERROR: CLUSTER CHAIN SHORTER THAN FILE SIZE " + std::to_string(small_kernel().size()));
 }
 
 TEST(Loader, SkipsHeadersThatAreNotLoadableOrEmpty)

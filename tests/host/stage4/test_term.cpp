@@ -1,7 +1,9 @@
 // The loader's text terminal on the real text-screen address.
 #include <gtest/gtest.h>
 
+#include "fake_uart.h"
 #include "hw_host.h"
+#include "stage4/serial.h"
 #include "stage4/st4.h"
 #include "stage4/term.h"
 #include "text_screen.h"
@@ -208,6 +210,118 @@ TEST(Terminal, ScrollUpOnlyWarns)
     EXPECT_EQ(screen_row(0), "stay");
     EXPECT_EQ(screen_row(1), "WARNING: scrollUp is not implemented.");
     EXPECT_EQ(cursorY(), 2);
+}
+
+namespace {
+
+const std::string BANNER = "Quillon's Rattlebox Bootloader II\n\n";
+
+// Accesses to the UART's eight ports, delays left out.
+std::vector<hwsim::Access> uart_accesses()
+{
+    std::vector<hwsim::Access> t;
+    for (const hwsim::Access& a : hwsim::trace_without_delays())
+        if (a.port >= 0x3F8 && a.port <= 0x3FF)
+            t.push_back(a);
+    return t;
+}
+
+size_t line_status_reads()
+{
+    size_t n = 0;
+    for (const hwsim::Access& a : hwsim::trace())
+        n += a.port == 0x3FD;
+    return n;
+}
+
+} // namespace
+
+TEST(SerialCopy, TheUartIsSetUpAsTheKernelDoesAndCarriesTheBanner)
+{
+    fresh_screen();
+    hwsim::uart_attach();
+    initTerm();
+    using hwsim::in8;
+    using hwsim::out8;
+    std::vector<hwsim::Access> setup = {
+        out8(0x3F9, 0x00), out8(0x3FB, 0x80), out8(0x3F8, 0x03), out8(0x3F9, 0x00),
+        out8(0x3FB, 0x03), out8(0x3FA, 0xC7), out8(0x3FC, 0x0B), out8(0x3FC, 0x1E),
+        out8(0x3F8, 0xAE), in8(0x3F8, 0xAE), out8(0x3FC, 0x0F),
+    };
+    std::vector<hwsim::Access> t = uart_accesses();
+    ASSERT_GT(t.size(), setup.size());
+    EXPECT_EQ(std::vector<hwsim::Access>(t.begin(), t.begin() + setup.size()), setup);
+    // Each byte after the transmitter shows empty.
+    EXPECT_EQ(t[setup.size()], in8(0x3FD, 0x60));
+    EXPECT_EQ(t[setup.size() + 1], out8(0x3F8, 'Q'));
+    EXPECT_TRUE(hwsim::every_access_delayed(hwsim::trace()));
+    EXPECT_EQ(hwsim::uart_output(), BANNER);
+    EXPECT_EQ(hwsim::uart_register(hwsim::UART_DLL), 3);
+    EXPECT_EQ(hwsim::uart_register(hwsim::UART_DLM), 0);
+    // The screen is as without the UART.
+    EXPECT_EQ(screen_row(0), "Quillon's Rattlebox Bootloader II");
+    EXPECT_EQ(cursorY(), 2);
+}
+
+TEST(SerialCopy, AUartThatFailsItsLoopbackGetsNothingMore)
+{
+    fresh_screen();
+    hwsim::UartOptions broken;
+    broken.broken_loopback = true;
+    hwsim::uart_attach(broken);
+    initTerm();
+    loader::writeLine("more");
+    EXPECT_EQ(hwsim::uart_output(), "");
+    EXPECT_EQ(hwsim::uart_register(4), 0x1E);   // left in loopback
+    EXPECT_EQ(uart_accesses().size(), 10u);      // the set-up up to the loopback read
+    EXPECT_EQ(screen_row(2), "more");
+
+    // No UART at all: the floating bus reads 0xFF.
+    hwsim::reset();
+    loader::clearScreen();
+    initTerm();
+    EXPECT_EQ(uart_accesses().size(), 10u);
+    EXPECT_EQ(screen_row(0), "Quillon's Rattlebox Bootloader II");
+}
+
+TEST(SerialCopy, ATransmitterThatStaysFullIsGivenUpAfterTheBound)
+{
+    // The fake shows the transmitter full for `busy_reads` line-status reads
+    // after each byte, the loopback byte too.
+    fresh_screen();
+    hwsim::uart_attach({false, static_cast<int>(SERIAL_WAIT_READS) - 1});
+    initTerm();
+    EXPECT_EQ(hwsim::uart_output(), BANNER);
+
+    hwsim::reset();
+    loader::clearScreen();
+    hwsim::uart_attach({false, static_cast<int>(SERIAL_WAIT_READS)});
+    initTerm();
+    loader::writeLine("more");
+    serialFlush();
+    EXPECT_EQ(hwsim::uart_output(), "");
+    EXPECT_EQ(line_status_reads(), SERIAL_WAIT_READS);
+    EXPECT_EQ(screen_row(2), "more");
+}
+
+TEST(SerialCopy, NewlinesAreLineFeedsAndOtherControlBytesPlaceholders)
+{
+    fresh_screen();
+    hwsim::uart_attach();
+    serialInit();
+    loader::puts("a\tb\n");
+    putglyph('\n');
+    putglyph('\r');
+    putglyph('\x9B');   // a terminal's one-byte CSI
+    putglyph('\xE5');
+    putglyph('c');
+    EXPECT_EQ(hwsim::uart_output(), "a?b\n???\xE5" "c");
+    // On the screen each is a glyph in its cell; none moves the cursor.
+    EXPECT_EQ(screen_char(1, 0), '\n');
+    EXPECT_EQ(screen_char(1, 1), '\r');
+    EXPECT_EQ(screen_char(1, 2), 0x9B);
+    EXPECT_EQ(cursorY(), 1);
+    EXPECT_EQ(cursorX(), 5);
 }
 
 TEST(CommandLine, BackspaceWithNothingTypedChangesNothing)
