@@ -18,9 +18,12 @@ inline uint8_t* back_buffer() { return reinterpret_cast<uint8_t*>(BACK_BUFFER); 
 
 void ClearScreen();
 void Blit();
-// Returns at the start of the next vertical retrace, and no sooner than one
-// 70 Hz frame of timer ticks after the previous call returned.
+// Returns at the start of the next vertical retrace, and no sooner than
+// 14126 us of the clock (just under a real display's period) after the
+// previous call returned.
 void WaitForVBlank();
+// Frames shown so far: one for every return of WaitForVBlank.
+uint32_t FramesShown();
 void PutRect(int x, int y, int width, int height, uint8_t colour);
 void horizontal_line(int x0, int x1, int y, uint8_t colour);
 // Sets `count` bytes from `at` to `colour` with as few stores as it can.

@@ -11,7 +11,8 @@ const uint8_t IN_RETRACE = 0x08;
 // 1% shorter than that: see WaitForVBlank.
 const uint32_t MIN_FRAME_US = 14126;
 
-static uint64_t lastRetrace; // the clock when the last wait returned
+static uint64_t lastRetrace;    // the clock when the last wait returned
+static uint32_t framesShown;    // retrace waits so far: one a frame
 
 const uint32_t WORD_BYTES = 4;
 
@@ -65,7 +66,10 @@ void WaitForVBlank()
     while (Clock_Now() - lastRetrace < hold) {
     }
     lastRetrace = Clock_Now();
+    framesShown = framesShown + 1;
 }
+
+uint32_t FramesShown() { return framesShown; }
 
 // Rows as wide as the screen follow each other in memory: one run.
 void PutRect(int x, int y, int width, int height, uint8_t colour)

@@ -38,17 +38,14 @@ uint32_t read_word(qemu::Machine& m, uint32_t address)
 // counts frames instead of trusting a time.
 bool wait_frames(qemu::Machine& m, int n)
 {
-    uint32_t retrace = symbol("kern::lastRetrace");
-    uint32_t last = read_word(m, retrace);
-    for (int i = 0; i < 3000 && n > 0; i++) {
+    uint32_t shown = symbol("kern::framesShown");
+    uint32_t until = read_word(m, shown) + n;
+    for (int i = 0; i < 3000; i++) {
+        if (static_cast<int32_t>(read_word(m, shown) - until) >= 0)
+            return true;
         qemu::sleep_ms(5);
-        uint32_t now = read_word(m, retrace);
-        if (now != last) {
-            last = now;
-            n--;
-        }
     }
-    return n == 0;
+    return false;
 }
 
 bool wait_started(qemu::Machine& m)

@@ -110,12 +110,14 @@ TEST(WaitForVBlank, HoldsFramesOfAFlippingStatusBitTo70ASecondOfTheClock)
     for (uint64_t work_ms : {1, 7, 13}) {
         kern::WaitForVBlank();
         uint64_t start = hwsim::clock_ns();
+        uint32_t shown = kern::FramesShown();
         for (int i = 0; i < 70; i++) {
             hwsim::clock_advance(work_ms * 1000000);
             kern::WaitForVBlank();
         }
         double seconds = (hwsim::clock_ns() - start) / 1e9;
         EXPECT_NEAR(70 / seconds, 70.8, 0.1) << work_ms << " ms of work";
+        EXPECT_EQ(kern::FramesShown() - shown, 70u);
     }
 }
 

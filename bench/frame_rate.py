@@ -1,0 +1,123 @@
+#!/usr/bin/env python3
+"""Frames a wall-clock second of the running system in QEMU, in the ways
+people run it: as tools/boot.sh does (real-time TCG), with a VGA that times
+its retrace like a real display, instruction-counted as the system tests run
+it, and real time beside a second busy QEMU. The count is the kernel's own
+frames-shown counter, read through QMP at the start and the end of
+each window, so a slow reader loses no frame.
+
+    bench/frame_rate.py [--build build] [--seconds 20] [--only NAME]
+"""
+import argparse
+import json
+import os
+import socket
+import subprocess
+import tempfile
+import time
+
+CONFIGS = {
+    "boot.sh (real time)": [],
+    "retrace=precise": ["-vga", "std,retrace=precise"],
+    "icount shift=5": ["-icount", "shift=5"],
+    "icount shift=5,align=on": ["-icount", "shift=5,align=on"],
+    "real time, busy neighbour": [],
+}
+REMINDER = b"Also 8MiB of allocable memory after the stack!"
+
+
+def symbol(build, name):
+    out = subprocess.run(["nm", "-C", os.path.join(build, "kern", "kern")],
+                         capture_output=True, text=True, check=True).stdout
+    for line in out.splitlines():
+        if line.endswith(" " + name):
+            return int(line.split()[0], 16)
+    raise SystemExit("no symbol " + name)
+
+
+def qemu(build, extra, workdir, tag):
+    serial = os.path.join(workdir, tag + ".serial")
+    monitor = os.path.join(workdir, tag + ".qmp")
+    args = ["qemu-system-i386", "-display", "none", "-nic", "none", "-no-reboot", "-m", "64",
+            "-serial", "file:" + serial, "-qmp", "unix:%s,server=on,wait=off" % monitor,
+            "-drive", "file=%s,format=raw,if=ide,index=0,media=disk,snapshot=on"
+            % os.path.join(build, "disk.img")] + extra
+    proc = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return proc, serial, monitor
+
+
+def connect(path):
+    for _ in range(200):
+        try:
+            s = socket.socket(socket.AF_UNIX)
+            s.connect(path)
+            f = s.makefile("rw")
+            f.readline()   # the greeting
+            qmp(f, "qmp_capabilities")
+            return f
+        except OSError:
+            time.sleep(0.05)
+    raise SystemExit("no QMP socket at " + path)
+
+
+def qmp(f, name, arguments=None):
+    request = {"execute": name}
+    if arguments:
+        request["arguments"] = arguments
+    f.write(json.dumps(request) + "\n")
+    f.flush()
+    while True:
+        line = f.readline()
+        if not line:
+            raise SystemExit("QMP closed")
+        reply = json.loads(line)
+        if "return" in reply or "error" in reply:
+            return reply.get("return")
+
+
+def read_word(f, address):
+    reply = qmp(f, "human-monitor-command", {"command-line": "x/1wx 0x%x" % address})
+    return int(reply.split(":")[1].split()[0], 16)
+
+
+def measure(build, name, extra, seconds, counter):
+    with tempfile.TemporaryDirectory() as workdir:
+        neighbour = None
+        if "busy" in name:
+            neighbour = qemu(build, [], workdir, "neighbour")[0]
+        proc, serial, monitor = qemu(build, extra, workdir, "machine")
+        try:
+            sock = connect(monitor)
+            deadline = time.time() + 60
+            while REMINDER not in open(serial, "rb").read():
+                if time.time() > deadline:
+                    raise SystemExit(name + ": the kernel never started")
+                time.sleep(0.1)
+            time.sleep(1)
+            t0, f0 = time.time(), read_word(sock, counter)
+            time.sleep(seconds)
+            t1, f1 = time.time(), read_word(sock, counter)
+            print("%-28s %6.1f frames a second (%d frames in %.1f s)"
+                  % (name, (f1 - f0) / (t1 - t0), f1 - f0, t1 - t0), flush=True)
+            qmp(sock, "quit")
+        finally:
+            for p in (proc, neighbour):
+                if p:
+                    p.kill()
+                    p.wait()
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", default="build")
+    parser.add_argument("--seconds", type=float, default=20)
+    parser.add_argument("--only")
+    args = parser.parse_args()
+    counter = symbol(args.build, "kern::framesShown")
+    for name, extra in CONFIGS.items():
+        if not args.only or args.only in name:
+            measure(args.build, name, extra, args.seconds, counter)
+
+
+if __name__ == "__main__":
+    main()
