@@ -98,8 +98,8 @@ TEST(Memregion, ReportsEachRegionOldestFirst)
     Command_Fire("memregion", 0, 0);
     EXPECT_STREQ(Console_Line(1), "12288b by ./kern/command:28");
     EXPECT_STREQ(Console_Line(0), "1049088b by ./kern/texture:13");
-    // Each line's break goes out right after its size digits.
-    EXPECT_EQ(serial_since_mark(), "12288\nb by ./kern/command:281049088\nb by ./kern/texture:13");
+    // Each line goes out whole, ended by its line feed.
+    EXPECT_EQ(serial_since_mark(), "12288b by ./kern/command:28\n1049088b by ./kern/texture:13\n");
 }
 
 TEST(Memregion, PrintsNothingWithoutRegions)
