@@ -20,6 +20,9 @@ const Fixed MOVE_STEP = 256 * FIXED_ONE;    // per frame and key
 const int32_t TURN_STEP = 64;               // 1/128 of a turn per frame and key
 const Vec3 UP = {0, FIXED_ONE, 0};
 
+// The camera the frame loop steers; also "home" and "fps" reach it.
+static Camera camera;
+
 const char REMINDER[] = "REMEMBER! You only have 4MiB for your kernel before you clobber the stack!\n"
                         "Also 8MiB of allocable memory after the stack!";
 
@@ -125,6 +128,47 @@ uint32_t testcmd(uint32_t, uint32_t)
     return 0;
 }
 
+// The switch commands flip a pipeline stage; each switch writes its line.
+static uint32_t _cmd_cull(uint32_t, uint32_t)
+{
+    cull_back(!Pipeline_Switches().cull);
+    return 0;
+}
+
+static uint32_t _cmd_model(uint32_t, uint32_t)
+{
+    model_transform(!Pipeline_Switches().model);
+    return 0;
+}
+
+static uint32_t _cmd_view(uint32_t, uint32_t)
+{
+    view_transform(!Pipeline_Switches().view);
+    return 0;
+}
+
+static uint32_t _cmd_perspective(uint32_t, uint32_t)
+{
+    projection_transform(!Pipeline_Switches().projection);
+    return 0;
+}
+
+static uint32_t _cmd_home(uint32_t, uint32_t)
+{
+    camera = camera_start();
+    return 0;
+}
+
+static void register_commands()
+{
+    Command_Register("test", testcmd);
+    Command_Register("cull", _cmd_cull);
+    Command_Register("model", _cmd_model);
+    Command_Register("view", _cmd_view);
+    Command_Register("perspective", _cmd_perspective);
+    Command_Register("home", _cmd_home);
+}
+
 static void start_up()
 {
     Serial_Initialize();
@@ -134,12 +178,13 @@ static void start_up()
     Command_Init();
     InitTimer();
     idt_init();   // interrupts on from here
+    Serial_EnableReceive();
     InitKeyboard();
     Texture_Init();
     Mem_LateInit();
 }
 
-static void frame(const Triangle* scene, Camera& camera)
+static void frame(const Triangle* scene)
 {
     UpdateTimer();
     ClearScreen();
@@ -170,14 +215,14 @@ void kmain()
     view_transform(1);
     projection_transform(1);
 
-    Camera camera = camera_start();
+    camera = camera_start();
     set_model_offset(0, 0, 0);
     set_camera_position(camera.position.x, camera.position.y, camera.position.z);
     set_camera_rotation(camera.pitch, camera.yaw, 0);
 
-    Command_Register("test", testcmd);
+    register_commands();
     Console_WriteLine(REMINDER);
 
     for (;;)
-        frame(scene, camera);
+        frame(scene);
 }
