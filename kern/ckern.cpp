@@ -1,6 +1,7 @@
 // Kernel start-up, the built-in scene, the camera and the frame loop.
 #include "kern/ckern.h"
 
+#include "kern/clock.h"
 #include "kern/command.h"
 #include "kern/console.h"
 #include "kern/font.h"
@@ -177,7 +178,8 @@ static void start_up()
     Console_Init();
     Command_Init();
     InitTimer();
-    idt_init();   // interrupts on from here
+    Clock_Init();   // frames are paced by it; measured with interrupts still off
+    idt_init();     // interrupts on from here
     Serial_EnableReceive();
     InitKeyboard();
     Texture_Init();

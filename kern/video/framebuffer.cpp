@@ -1,16 +1,17 @@
 // The back buffer, its presentation and the 2D fills.
 #include "hw/hw.h"
-#include "kern/timer.h"
+#include "kern/clock.h"
 #include "kern/video.h"
 
 namespace kern {
 
 const uint16_t INPUT_STATUS = 0x3DA;
 const uint8_t IN_RETRACE = 0x08;
-// 1/70 s at the timer's programmed rate (1193182 Hz / 20).
-const uint32_t TICKS_PER_FRAME = 852;
+// Mode 13h refreshes at 70.086 Hz, a retrace every 14268 us. Frames are held
+// 1% shorter than that: see WaitForVBlank.
+const uint32_t MIN_FRAME_US = 14126;
 
-static uint32_t lastRetrace; // tick count when the last wait returned
+static uint64_t lastRetrace; // the clock when the last wait returned
 
 const uint32_t WORD_BYTES = 4;
 
@@ -48,17 +49,22 @@ void Blit()
 }
 
 // Emulated VGAs flip the retrace bit on every read, so the port wait alone
-// would let the loop run thousands of frames a second; the tick wait paces
-// it like a real 70 Hz display, whose retrace already takes that long.
+// would let the loop run thousands of frames a second: after it, the clock
+// holds each frame to MIN_FRAME_US, about 71 a second. On a real display the
+// next retrace begins a whole period after the last, later than the clock's
+// hold ends even with the clock's rate 1% off, so the hold never delays a
+// retrace and the loop never misses one. Without a measured clock the hold
+// is zero and the retrace alone paces the loop.
 void WaitForVBlank()
 {
     while (inb(INPUT_STATUS) & IN_RETRACE) {
     }
     while (!(inb(INPUT_STATUS) & IN_RETRACE)) {
     }
-    while (GetCurrentTimer() - lastRetrace < TICKS_PER_FRAME) {
+    uint64_t hold = Clock_Counts(MIN_FRAME_US);
+    while (Clock_Now() - lastRetrace < hold) {
     }
-    lastRetrace = GetCurrentTimer();
+    lastRetrace = Clock_Now();
 }
 
 // Rows as wide as the screen follow each other in memory: one run.

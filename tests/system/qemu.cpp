@@ -162,10 +162,9 @@ Machine start(const Options& options)
     m.serial_path = m.dir + "/serial.txt";
     std::vector<std::string> args = {
         "qemu-system-i386", "-display", "none", "-nic", "none", "-no-reboot", "-m", "64",
-        // Virtual time from instruction counts (32 ns an instruction): every
-        // timer tick arrives and the tick-paced frames run at about 60 a
-        // second here. Real-time TCG drops most of the 59659 ticks a second
-        // (90% idle, 99.8% with a second machine running) and stalls.
+        // Virtual time from instruction counts (32 ns an instruction): the
+        // machine's clock, and so its frames, advance with the guest's own
+        // work, not with the host's load, and every timer tick arrives.
         "-icount", "shift=5",
         "-qmp", "unix:" + m.dir + "/qmp.sock,server=on,wait=off",
         "-drive", "file=" + options.disk + ",format=raw,if=ide,index=0,media=disk,snapshot=on",

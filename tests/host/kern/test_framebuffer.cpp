@@ -1,16 +1,12 @@
 // The back buffer, its copy to display memory, the retrace wait with its
-// frame pacing, and the clipped fills.
+// frame pacing by the clock, and the clipped fills.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
 #include <vector>
 
+#include "fake_clock.h"
 #include "hw_host.h"
-#include "kern/timer.h"
+#include "kern/clock.h"
 #include "kern/video.h"
 
 using kern::back_buffer;
@@ -19,7 +15,8 @@ namespace {
 
 const uint16_t INPUT_STATUS = 0x3DA;
 const uint8_t RETRACE = 0x08;
-const uint32_t TICKS_PER_FRAME = 852;
+const uint64_t REFRESH_NS = 14268477;   // 70.086 Hz
+const uint64_t FRAME_NS = 20000000;
 const uint8_t PAPER = 0x33;
 
 uint8_t* video() { return reinterpret_cast<uint8_t*>(0xA0000); }
@@ -48,16 +45,12 @@ void expect_untouched()
         ASSERT_EQ(back_buffer()[i], PAPER) << i;
 }
 
-void advance_ticks(uint32_t n)
+// The machine's clock with its counter measured, as at start-up.
+void start_clock(hwsim::ClockOptions options)
 {
-    for (uint32_t i = 0; i < n; i++)
-        kern::TimerInterrupt();
-}
-
-// The emulated display: bit 3 flips on every read. Counts the reads.
-void attach_flipping_status(int& reads)
-{
-    hwsim::on_in(INPUT_STATUS, [&reads](uint16_t) -> uint16_t { return reads++ % 2 ? RETRACE : 0; });
+    hwsim::clock_attach(options);
+    kern::Clock_Init();
+    hwsim::clear_trace();
 }
 
 } // namespace
@@ -93,7 +86,8 @@ TEST(Blit, CopiesTheBackBufferToDisplayMemoryAndKeepsIt)
 TEST(WaitForVBlank, LetsARunningRetraceEndThenWaitsForTheNextWithoutDelays)
 {
     hwsim::reset();
-    advance_ticks(TICKS_PER_FRAME);   // a frame's worth since start: no pacing wait
+    start_clock({});
+    hwsim::clock_advance(FRAME_NS);   // a frame's worth since the last wait: no hold
     const uint8_t script[] = {RETRACE, RETRACE, 0, 0, 0, RETRACE, 0};
     size_t next = 0;
     hwsim::on_in(INPUT_STATUS, [&](uint16_t) -> uint16_t { return script[next++]; });
@@ -105,88 +99,70 @@ TEST(WaitForVBlank, LetsARunningRetraceEndThenWaitsForTheNextWithoutDelays)
     EXPECT_EQ(hwsim::trace(), expected);   // no I/O delay writes
 }
 
-// One WaitForVBlank while a slow clock in another thread ticks, as the
-// timer interrupt would. Returns the port reads it made.
-static int wait_with_slow_clock(const int& reads)
+// An emulated VGA flips the retrace bit on every read: the clock alone
+// paces the loop, at 70.8 frames a second of the machine's own time,
+// whatever the frame's work below a frame.
+TEST(WaitForVBlank, HoldsFramesOfAFlippingStatusBitTo70ASecondOfTheClock)
 {
-    std::atomic<bool> stop{false};
-    std::thread clock([&] {
-        while (!stop) {
-            kern::TimerInterrupt();
-            std::this_thread::sleep_for(std::chrono::microseconds(20));
+    hwsim::reset();
+    start_clock({});
+    hwsim::set_tracing(false);
+    for (uint64_t work_ms : {1, 7, 13}) {
+        kern::WaitForVBlank();
+        uint64_t start = hwsim::clock_ns();
+        for (int i = 0; i < 70; i++) {
+            hwsim::clock_advance(work_ms * 1000000);
+            kern::WaitForVBlank();
         }
-    });
-    int before = reads;
-    kern::WaitForVBlank();
-    stop = true;
-    clock.join();
-    return reads - before;
-}
-
-TEST(WaitForVBlank, PacesAFlippingStatusBitToOneFrameOfTicks)
-{
-    hwsim::reset();
-    int reads = 0;
-    attach_flipping_status(reads);
-    advance_ticks(TICKS_PER_FRAME);
-    kern::WaitForVBlank();
-    uint32_t first = kern::GetCurrentTimer();   // the clock is still: this is when it returned
-    EXPECT_LE(wait_with_slow_clock(reads), 3);  // the port wait itself returned at once
-    EXPECT_GE(kern::GetCurrentTimer() - first, TICKS_PER_FRAME);
-}
-
-TEST(WaitForVBlank, PacingHoldsAcrossTheWrapOfTheTickCount)
-{
-    hwsim::reset();
-    int reads = 0;
-    attach_flipping_status(reads);
-    kern::Timer_SetCount(0xFFFFFF00u);
-    kern::WaitForVBlank();
-    wait_with_slow_clock(reads);
-    EXPECT_LT(kern::GetCurrentTimer(), 0x1000u);   // the count did wrap
-    EXPECT_GE(kern::GetCurrentTimer() - 0xFFFFFF00u, TICKS_PER_FRAME);
-}
-
-TEST(WaitForVBlank, AddsNoWaitAfterAFrameLongerThan70Hz)
-{
-    hwsim::reset();
-    int reads = 0;
-    attach_flipping_status(reads);
-    advance_ticks(TICKS_PER_FRAME);
-    kern::WaitForVBlank();
-    advance_ticks(TICKS_PER_FRAME + 48);   // a slow frame
-
-    // Guard against a hang: should the wait want more ticks, give them late
-    // and fail.
-    std::mutex m;
-    std::condition_variable cv;
-    bool done = false;
-    std::atomic<bool> guardTicked{false};
-    std::thread guard([&] {
-        std::unique_lock<std::mutex> lock(m);
-        if (cv.wait_for(lock, std::chrono::seconds(10), [&] { return done; }))
-            return;
-        guardTicked = true;
-        lock.unlock();
-        for (;;) {
-            {
-                std::lock_guard<std::mutex> l(m);
-                if (done)
-                    return;
-            }
-            kern::TimerInterrupt();
-        }
-    });
-    uint32_t before = kern::GetCurrentTimer();
-    kern::WaitForVBlank();
-    {
-        std::lock_guard<std::mutex> lock(m);
-        done = true;
+        double seconds = (hwsim::clock_ns() - start) / 1e9;
+        EXPECT_NEAR(70 / seconds, 70.8, 0.1) << work_ms << " ms of work";
     }
-    cv.notify_all();
-    guard.join();
-    EXPECT_FALSE(guardTicked);
-    EXPECT_EQ(kern::GetCurrentTimer(), before);
+}
+
+// A display that times its retrace: every wait returns at the start of the
+// next retrace, whatever the work before it, over half a
+// minute of frames; a display 0.8% faster than the standard (a clock 0.8%
+// off) misses none either.
+TEST(WaitForVBlank, ReturnsAtEveryRetraceOfARealDisplayAndMissesNone)
+{
+    for (uint64_t refresh : {REFRESH_NS, REFRESH_NS * 992 / 1000}) {
+        hwsim::reset();
+        hwsim::ClockOptions o;
+        o.timed_retrace = true;
+        o.ns_per_read = 5000;
+        o.refresh_ns = refresh;
+        start_clock(o);
+        hwsim::set_tracing(false);
+        uint32_t seed = 12345;
+        int late = 0, missed = 0;
+        for (int frame = 0; frame < 2100; frame++) {
+            seed = seed * 1103515245u + 12345u;
+            uint64_t work = (seed >> 8) % (refresh + refresh / 2);   // up to 1.5 refreshes
+            hwsim::clock_advance(work);
+            // A retrace already running at the wait's first read is let run out.
+            uint64_t first_read = hwsim::clock_ns() + o.ns_per_read;
+            kern::WaitForVBlank();
+            uint64_t now = hwsim::clock_ns();
+            missed += hwsim::clock_refresh_index(now) != hwsim::clock_refresh_index(first_read) + 1;
+            late += now % refresh > o.retrace_ns;
+        }
+        EXPECT_EQ(missed, 0) << refresh;
+        EXPECT_EQ(late, 0) << refresh;
+    }
+}
+
+// A clock that could not be measured holds nothing: the retrace alone paces.
+TEST(WaitForVBlank, WithoutAMeasuredClockWaitsForTheRetraceAlone)
+{
+    hwsim::reset();
+    hwsim::ClockOptions o;
+    o.channel2_stuck = true;
+    start_clock(o);
+    ASSERT_EQ(kern::Clock_Rate(), 0u);
+    uint64_t start = hwsim::clock_ns();
+    kern::WaitForVBlank();
+    kern::WaitForVBlank();
+    EXPECT_LT(hwsim::clock_ns() - start, 10000u);   // a few reads of the port
 }
 
 TEST(PutRect, ClipsEachPixelAgainstTheScreen)

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "elf.h"
+#include "fake_kbc.h"
 #include "fake_uart.h"
 #include "hw/hw.h"
 #include "hw_host.h"
@@ -69,25 +70,48 @@ const std::vector<Access> SLAVE_EOI = {out8(0xA0, 0x20), delay(), out8(0x20, 0x2
 
 } // namespace
 
-TEST(IdtInit, RemapsBothControllersAndEnablesInterruptsOnlyAtTheEnd)
+// Enter pressed and released while the loader ran: both bytes still wait
+// in the keyboard controller, which would hold its line up for good.
+TEST(IdtInit, RemapsBothControllersEmptiesTheKeyboardControllerAndOnlyThenEnablesInterrupts)
 {
     hwsim::reset();
-    std::vector<bool> enabled_during_writes;
+    hwsim::kbc_attach({0x1C, 0x9C});
+    std::vector<bool> enabled_during_accesses;
     for (uint16_t port : {0x20, 0x21, 0xA0, 0xA1})
         hwsim::on_out(port, [&](uint16_t, uint8_t) {
-            enabled_during_writes.push_back(hwsim::interrupts_enabled());
+            enabled_during_accesses.push_back(hwsim::interrupts_enabled());
         });
+    hwsim::on_out(0x80, [&](uint16_t, uint8_t) {
+        enabled_during_accesses.push_back(hwsim::interrupts_enabled());
+    });
     idt_init();
 
     std::vector<Access> expected = {
         out8(0x20, 0x11), delay(), out8(0xA0, 0x11), delay(), out8(0x21, 0x20), delay(),
         out8(0xA1, 0x28), delay(), out8(0x21, 0x04), delay(), out8(0xA1, 0x02), delay(),
         out8(0x21, 0x01), delay(), out8(0xA1, 0x01), delay(), out8(0x21, 0x00), delay(),
-        out8(0xA1, 0x00), delay()};
+        out8(0xA1, 0x00), delay(),
+        in8(0x64, 0x01), delay(), in8(0x60, 0x1C), delay(),
+        in8(0x64, 0x01), delay(), in8(0x60, 0x9C), delay(),
+        in8(0x64, 0x00), delay()};
     EXPECT_EQ(hwsim::trace(), expected);
-    EXPECT_EQ(enabled_during_writes, std::vector<bool>(10, false));
+    EXPECT_EQ(enabled_during_accesses, std::vector<bool>(10 + 10 + 5, false));
+    EXPECT_EQ(hwsim::kbc_waiting(), 0u);
     EXPECT_TRUE(hwsim::interrupts_enabled());
     EXPECT_EQ(hwsim::lidt_count(), 1);
+}
+
+// No controller at all: the floating bus reads 0xFF, "a byte waits", for
+// ever. The start-up must go on.
+TEST(IdtInit, GivesUpEmptyingAKeyboardControllerThatNeverEmpties)
+{
+    hwsim::reset();
+    idt_init();
+    int data_reads = 0;
+    for (const Access& a : hwsim::trace())
+        data_reads += a == in8(0x60, 0xFF);
+    EXPECT_EQ(data_reads, 64);
+    EXPECT_TRUE(hwsim::interrupts_enabled());
 }
 
 TEST(IdtInit, LoadsADescriptorOfLimit2287AndTheTablesBase)

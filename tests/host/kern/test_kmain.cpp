@@ -53,10 +53,8 @@ void run_kmain(int frames, std::function<void(int)> between = [](int) {})
     reads = 0;
     drawn = 0;
     hwsim::on_in(0x3DA, [frames, between](uint16_t) -> uint16_t {
-        if (reads++ % 2 == 1) {                       // the retrace begins
-            Timer_SetCount(GetCurrentTimer() + 852);   // one 70 Hz frame later
+        if (reads++ % 2 == 1)                         // the retrace begins
             return 0x08;
-        }
         drawn++;                                      // frame `drawn` is in the back buffer
         if (drawn == frames)
             throw LoopStopped{};
@@ -107,7 +105,7 @@ TEST(Kmain, StartUpWritesTheBannerTheSwitchesAndTheReminder)
     EXPECT_TRUE(hwsim::interrupts_enabled());
 }
 
-TEST(Kmain, StartUpProgramsSerialFirstThenTimerThenControllers)
+TEST(Kmain, StartUpProgramsSerialFirstThenTimerThenClockThenControllers)
 {
     run_kmain(2);
     std::vector<hwsim::Access> t = hwsim::trace_without_delays();
@@ -119,10 +117,12 @@ TEST(Kmain, StartUpProgramsSerialFirstThenTimerThenControllers)
     };
     ASSERT_EQ(t[0], hwsim::out8(0x3F9, 0x00));       // UART interrupts off, the very first access
     long timer = first(hwsim::out8(0x43, 0x36));
+    long clock = first(hwsim::out8(0x43, 0xB0));     // channel 2 counts down for the clock
     long pic = first(hwsim::out8(0x20, 0x11));
     long retrace = first(hwsim::in8(0x3DA, 0x00));
     EXPECT_GT(timer, 0);
-    EXPECT_GT(pic, timer);
+    EXPECT_GT(clock, timer);
+    EXPECT_GT(pic, clock);
     EXPECT_GT(retrace, pic);
     EXPECT_EQ(hwsim::lidt_count(), 1);
 }
