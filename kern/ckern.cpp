@@ -5,6 +5,7 @@
 #include "kern/command.h"
 #include "kern/console.h"
 #include "kern/font.h"
+#include "kern/fps.h"
 #include "kern/idt.h"
 #include "kern/keyboard.h"
 #include "kern/memory.h"
@@ -160,6 +161,14 @@ static uint32_t _cmd_home(uint32_t, uint32_t)
     return 0;
 }
 
+static uint32_t _cmd_fps(uint32_t, uint32_t)
+{
+    char line[FPS_LINE_BYTES];
+    fps_line(Fps_Latest(), camera.position, camera.pitch, camera.yaw, line);
+    Console_WriteLine(line);
+    return 0;
+}
+
 static void register_commands()
 {
     Command_Register("test", testcmd);
@@ -168,6 +177,7 @@ static void register_commands()
     Command_Register("view", _cmd_view);
     Command_Register("perspective", _cmd_perspective);
     Command_Register("home", _cmd_home);
+    Command_Register("fps", _cmd_fps);
 }
 
 static void start_up()
@@ -199,6 +209,7 @@ static void frame(const Triangle* scene)
     Console_Draw();
     WaitForVBlank();
     Blit();
+    Fps_Frame();
     UpdateKeyboard();
 }
 

@@ -3,6 +3,7 @@
 // commands, and that the machine keeps running.
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <set>
 
 #include "elf.h"
@@ -402,6 +403,17 @@ TEST(RunningSerial, CommandsTypedOnTheSerialLineAnswerThereWithTheConsoleClosed)
                                  ">model\nModel transform matrix ENABLED\n";
     ASSERT_TRUE(qemu::wait_serial(m, REMINDER_END + expected, 60)) << after_reminder(m);
     EXPECT_EQ(after_reminder(m), expected);
+
+    // The rate is whatever this host manages, once a second has been
+    // measured; the camera has not moved.
+    wait_frames(m, 80);
+    qemu::serial_send(m, "fps\r");
+    ASSERT_TRUE(qemu::wait_serial(m, "yaw 0\n", 30)) << after_reminder(m);
+    std::string fps = after_reminder(m).substr(expected.size());
+    std::smatch rate;
+    ASSERT_TRUE(std::regex_match(fps, rate, std::regex(">fps\n([0-9]+) fps, x 0.0 y 0.0 z -4096.0, pitch 0 yaw 0\n")))
+        << fps;
+    EXPECT_GT(std::stoi(rate[1]), 0);
     wait_frames(m, 2);
     EXPECT_EQ(static_cast<int32_t>(read_word(m, symbol("kern::console_offset"))), -819200);
     std::vector<int> shown = displayed(m);

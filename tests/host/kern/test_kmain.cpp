@@ -242,6 +242,27 @@ TEST(Kmain, HomeAfterTurningShowsTheStartFrameAgain)
     EXPECT_EQ(differing_pixels(shown, view_at(0, 0, START_Z)), 0);
 }
 
+TEST(Kmain, FpsReportsThePositionAndAnglesTheCameraHasNow)
+{
+    run_kmain(8, [](int frame) {
+        if (frame == 1)
+            press(KEY_W);
+        if (frame == 3) {
+            press(KEY_W | 0x80);
+            press(KEY_I);
+            press(KEY_J);
+        }
+        if (frame == 5) {
+            press(KEY_I | 0x80);
+            press(KEY_J | 0x80);
+        }
+        if (frame == 6)
+            serial_in("fps\r");
+    });
+    // No clock rate is measured here, so no second has been counted.
+    EXPECT_EQ(serial_after_startup(), ">fps\n0 fps, x 0.0 y 0.0 z -3584.0, pitch 128 yaw -128\n");
+}
+
 TEST(CameraStep, TheFirstFrameUsesTheStartVectors)
 {
     CameraKeys a = {};
