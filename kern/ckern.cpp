@@ -131,28 +131,19 @@ uint32_t testcmd(uint32_t, uint32_t)
 }
 
 // The switch commands flip a pipeline stage; each switch writes its line.
-static uint32_t _cmd_cull(uint32_t, uint32_t)
+static uint32_t flip(void (*set)(int), int on)
 {
-    cull_back(!Pipeline_Switches().cull);
+    set(!on);
     return 0;
 }
 
-static uint32_t _cmd_model(uint32_t, uint32_t)
-{
-    model_transform(!Pipeline_Switches().model);
-    return 0;
-}
-
-static uint32_t _cmd_view(uint32_t, uint32_t)
-{
-    view_transform(!Pipeline_Switches().view);
-    return 0;
-}
+static uint32_t _cmd_cull(uint32_t, uint32_t) { return flip(cull_back, Pipeline_Switches().cull); }
+static uint32_t _cmd_model(uint32_t, uint32_t) { return flip(model_transform, Pipeline_Switches().model); }
+static uint32_t _cmd_view(uint32_t, uint32_t) { return flip(view_transform, Pipeline_Switches().view); }
 
 static uint32_t _cmd_perspective(uint32_t, uint32_t)
 {
-    projection_transform(!Pipeline_Switches().projection);
-    return 0;
+    return flip(projection_transform, Pipeline_Switches().projection);
 }
 
 static uint32_t _cmd_home(uint32_t, uint32_t)

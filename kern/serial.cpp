@@ -3,6 +3,7 @@
 // ring that the frame loop reads.
 #include "kern/serial.h"
 #include "hw/hw.h"
+#include "kern/ring.h"
 
 namespace kern {
 
@@ -30,20 +31,12 @@ const uint8_t MCR_NORMAL = 0x0F;          // DTR, RTS, OUT1, OUT2
 const uint8_t LOOPBACK_BYTE = 0xAE;
 const uint8_t LSR_DATA_READY = 0x01;
 const uint8_t LSR_THR_EMPTY = 0x20;
-const uint32_t RING_SIZE = 256;
 
 // Set once the chip passed its loopback test: only then is the receiver
 // real (a missing chip reads 0xFF, data ready included, for ever).
 static uint32_t chip_ok;
-// The receive ring: ring and writehead are written only by the interrupt
-// side (the byte before the index), readhead only by Serial_GetCh. It holds
-// at most RING_SIZE - 1 bytes, so that a full ring never reads as empty.
-static volatile uint8_t ring[RING_SIZE];
-static volatile uint32_t writehead;
-static volatile uint32_t readhead;
+static ByteRing received;   // the interrupt side puts, Serial_GetCh takes
 static volatile uint32_t receiving;
-
-static uint32_t ring_next(uint32_t index) { return (index + 1) % RING_SIZE; }
 
 static void uart_out(uint16_t port, uint8_t value)
 {
@@ -101,12 +94,8 @@ void Serial_EnableReceive()
 // is not kept; a full ring drops the newest byte and keeps the queue.
 static void keep(uint8_t byte)
 {
-    uint32_t w = writehead;
-    uint32_t next = ring_next(w);
-    if (byte == 0 || next == readhead)
-        return;
-    ring[w] = byte;
-    writehead = next;
+    if (byte != 0)
+        ring_put(received, byte);
 }
 
 // Every waiting byte is read, so the chip drops its interrupt line before
@@ -120,14 +109,6 @@ void Serial_Interrupt()
         keep(uart_in(UART_DATA));
 }
 
-uint8_t Serial_GetCh()
-{
-    uint32_t r = readhead;
-    if (r == writehead)
-        return 0;
-    uint8_t byte = ring[r];
-    readhead = ring_next(r);   // only now may the slot be written again
-    return byte;
-}
+uint8_t Serial_GetCh() { return ring_get(received); }
 
 } // namespace kern
