@@ -171,7 +171,7 @@ void Console_Draw()
     int top = console_offset / FIXED_ONE;
     PutRect(0, top, SCREEN_WIDTH, SCREEN_HEIGHT, BACKGROUND_COLOUR);
     for (int i = 0; i < CONSOLE_LINES; i++) {
-        int k = CONSOLE_LINES - 1 - i + view_back;   // the slot of line k - view_back
+        int k = CONSOLE_LINES - 1 - i + view_back;   // the line row i shows
         PutString(k < CONSOLE_LINES ? out_lines[k] : "", 0, top + GLYPH_HEIGHT * i, TEXT_COLOUR);
     }
     PutString(Input_Line(), 0, top + INPUT_ROW, TEXT_COLOUR);
