@@ -5,6 +5,7 @@
 #include "kern/command.h"
 #include "kern/console.h"
 #include "kern/font.h"
+#include "kern/fps.h"
 #include "kern/idt.h"
 #include "kern/keyboard.h"
 #include "kern/memory.h"
@@ -20,6 +21,9 @@ const Fixed START_Z = -4096 * FIXED_ONE;
 const Fixed MOVE_STEP = 256 * FIXED_ONE;    // per frame and key
 const int32_t TURN_STEP = 64;               // 1/128 of a turn per frame and key
 const Vec3 UP = {0, FIXED_ONE, 0};
+
+// The camera the frame loop steers; also "home" and "fps" reach it.
+static Camera camera;
 
 const char REMINDER[] = "REMEMBER! You only have 4MiB for your kernel before you clobber the stack!\n"
                         "Also 8MiB of allocable memory after the stack!";
@@ -126,6 +130,47 @@ uint32_t testcmd(uint32_t, uint32_t)
     return 0;
 }
 
+// The switch commands flip a pipeline stage; each switch writes its line.
+static uint32_t flip(void (*set)(int), int on)
+{
+    set(!on);
+    return 0;
+}
+
+static uint32_t _cmd_cull(uint32_t, uint32_t) { return flip(cull_back, Pipeline_Switches().cull); }
+static uint32_t _cmd_model(uint32_t, uint32_t) { return flip(model_transform, Pipeline_Switches().model); }
+static uint32_t _cmd_view(uint32_t, uint32_t) { return flip(view_transform, Pipeline_Switches().view); }
+
+static uint32_t _cmd_perspective(uint32_t, uint32_t)
+{
+    return flip(projection_transform, Pipeline_Switches().projection);
+}
+
+static uint32_t _cmd_home(uint32_t, uint32_t)
+{
+    camera = camera_start();
+    return 0;
+}
+
+static uint32_t _cmd_fps(uint32_t, uint32_t)
+{
+    char line[FPS_LINE_BYTES];
+    fps_line(Fps_Latest(), camera.position, camera.pitch, camera.yaw, line);
+    Console_WriteLine(line);
+    return 0;
+}
+
+static void register_commands()
+{
+    Command_Register("test", testcmd);
+    Command_Register("cull", _cmd_cull);
+    Command_Register("model", _cmd_model);
+    Command_Register("view", _cmd_view);
+    Command_Register("perspective", _cmd_perspective);
+    Command_Register("home", _cmd_home);
+    Command_Register("fps", _cmd_fps);
+}
+
 static void start_up()
 {
     Serial_Initialize();
@@ -136,12 +181,13 @@ static void start_up()
     InitTimer();
     Clock_Init();   // frames are paced by it; measured with interrupts still off
     idt_init();     // interrupts on from here
+    Serial_EnableReceive();
     InitKeyboard();
     Texture_Init();
     Mem_LateInit();
 }
 
-static void frame(const Triangle* scene, Camera& camera)
+static void frame(const Triangle* scene)
 {
     UpdateTimer();
     ClearScreen();
@@ -154,6 +200,7 @@ static void frame(const Triangle* scene, Camera& camera)
     Console_Draw();
     WaitForVBlank();
     Blit();
+    Fps_Frame();
     UpdateKeyboard();
 }
 
@@ -172,14 +219,14 @@ void kmain()
     view_transform(1);
     projection_transform(1);
 
-    Camera camera = camera_start();
+    camera = camera_start();
     set_model_offset(0, 0, 0);
     set_camera_position(camera.position.x, camera.position.y, camera.position.z);
     set_camera_rotation(camera.pitch, camera.yaw, 0);
 
-    Command_Register("test", testcmd);
+    register_commands();
     Console_WriteLine(REMINDER);
 
     for (;;)
-        frame(scene, camera);
+        frame(scene);
 }

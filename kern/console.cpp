@@ -1,9 +1,11 @@
-// The drop-down console: a 24-line history, an input line, the slide over
-// the top of the scene, and a serial copy of every character it is given.
+// The drop-down console: a 24-line history with a movable view, the input
+// line fed by the keyboard and the serial line, the slide over the top of
+// the scene, and a serial copy of every character it is given.
 #include "kern/console.h"
 #include "kern/command.h"
 #include "kern/fixed.h"
 #include "kern/font.h"
+#include "kern/input.h"
 #include "kern/keyboard.h"
 #include "kern/serial.h"
 #include "kern/string.h"
@@ -12,15 +14,10 @@
 namespace kern {
 
 const int LINE_BYTES = CONSOLE_COLUMNS + 1;
-const char PROMPT = '>';
-const int INPUT_LAST = CONSOLE_COLUMNS - 1;   // the last slot a typed character may take
 
 const uint8_t CH_NONE = 0;
-const uint8_t CH_BACKSPACE = 8;
 const uint8_t CH_NEWLINE = 10;
 const uint8_t CH_ESCAPE = 27;
-const uint8_t CH_FIRST_PRINTABLE = 32;
-const uint8_t CH_LAST_PRINTABLE = 126;
 
 const Fixed OFFSET_HIDDEN = -200 * FIXED_ONE;
 const Fixed OFFSET_OPEN = -100 * FIXED_ONE;
@@ -30,26 +27,27 @@ const uint8_t BACKGROUND_COLOUR = 8;   // dark grey
 const uint8_t TEXT_COLOUR = 15;        // white
 const int INPUT_ROW = CONSOLE_LINES * GLYPH_HEIGHT;   // the input line's row below the top edge
 
+// The open console shows the 11 newest lines whole (rows 4-91); the view
+// moves by a page less one line, so that a line of the last page stays in
+// sight, and stops where the oldest line is the top whole one.
+const int VIEW_LINES = 11;
+const int VIEW_PAGE = VIEW_LINES - 1;
+const int VIEW_OLDEST = CONSOLE_LINES - VIEW_LINES;
+
 static char out_lines[CONSOLE_LINES][LINE_BYTES];   // line 0 newest
-static char in_line[LINE_BYTES];
-static int in_line_i;
 static int console_open;
 static Fixed console_offset = OFFSET_HIDDEN;
+static int view_back;                                // lines the view stands above the newest
+static SerialDecoder serial_decoder;
 
+// A new line brings the view back to the newest.
 static void scroll()
 {
     for (int k = CONSOLE_LINES - 2; k >= 0; k--)
         strcpy(out_lines[k], out_lines[k + 1]);
     for (int i = 0; i < CONSOLE_COLUMNS; i++)
         out_lines[0][i] = 0;
-}
-
-static void reset_input()
-{
-    for (int i = 1; i < LINE_BYTES; i++)
-        in_line[i] = 0;
-    in_line[0] = PROMPT;
-    in_line_i = 1;
+    view_back = 0;
 }
 
 void Console_Init()
@@ -57,7 +55,8 @@ void Console_Init()
     for (int k = 0; k < CONSOLE_LINES; k++)
         for (int i = 0; i < LINE_BYTES; i++)
             out_lines[k][i] = 0;
-    reset_input();
+    Input_Init();
+    serial_decoder = SerialDecoder{};
     Console_WriteLine("Bare metal x86 32-bit 3d renderer Brindlewort v0.0.6\n"
                       "Written by the Brindlewort kernel team");
 }
@@ -98,6 +97,7 @@ void Console_Clear()
     for (int k = 0; k < CONSOLE_LINES; k++)
         for (int i = 0; i < LINE_BYTES; i++)
             out_lines[k][i] = 0;
+    view_back = 0;
 }
 
 int32_t Console_IsOpen() { return console_open; }
@@ -105,26 +105,38 @@ int32_t Console_IsOpen() { return console_open; }
 // The echo goes first, so that whatever the command writes lands below it.
 static void submit()
 {
-    scroll();
-    Console_AppendLine(in_line);
-    Serial_Outb(CH_NEWLINE);
-    Command_Fire(in_line + 1, 0, 0);
-    reset_input();
+    Console_WriteLine(Input_Line());
+    Command_Fire(Input_Line() + 1, 0, 0);
+    Input_Commit();
 }
 
-static void take(uint8_t ch)
+static void move_view(int lines)
 {
-    if (ch == CH_ESCAPE) {
-        console_open = 0;
-        ASCIIMode(0);
-    } else if (ch == CH_NEWLINE) {
+    int to = view_back + lines;
+    view_back = to < 0 ? 0 : to > VIEW_OLDEST ? VIEW_OLDEST : to;
+}
+
+// A character from either source, Escape aside.
+static void edit(uint8_t ch)
+{
+    if (ch == CH_NEWLINE)
         submit();
-    } else if (ch == CH_BACKSPACE) {
-        if (in_line_i > 1)
-            in_line[--in_line_i] = 0;
-    } else if (ch >= CH_FIRST_PRINTABLE && ch <= CH_LAST_PRINTABLE) {
-        if (in_line_i <= INPUT_LAST)
-            in_line[in_line_i++] = static_cast<char>(ch);
+    else if (ch == CH_PAGE_UP)
+        move_view(VIEW_PAGE);
+    else if (ch == CH_PAGE_DOWN)
+        move_view(-VIEW_PAGE);
+    else
+        Input_Key(ch);
+}
+
+// Serial bytes are input whether the console is shown or not, and never
+// open or close it.
+static void take_serial()
+{
+    for (uint8_t byte = Serial_GetCh(); byte != CH_NONE; byte = Serial_GetCh()) {
+        uint8_t ch = serial_decode(serial_decoder, byte);
+        if (ch != CH_NONE)
+            edit(ch);
     }
 }
 
@@ -132,9 +144,16 @@ static void take(uint8_t ch)
 // taken as input: the queue is drained whatever the console's state becomes.
 void Console_Update()
 {
+    take_serial();
     if (console_open) {
-        for (uint8_t ch = Keyboard_GetCh(); ch != CH_NONE; ch = Keyboard_GetCh())
-            take(ch);
+        for (uint8_t ch = Keyboard_GetCh(); ch != CH_NONE; ch = Keyboard_GetCh()) {
+            if (ch == CH_ESCAPE) {
+                console_open = 0;
+                ASCIIMode(0);
+            } else {
+                edit(ch);
+            }
+        }
         console_offset = console_offset >= OFFSET_OPEN ? OFFSET_OPEN : console_offset + SLIDE_STEP;
         return;
     }
@@ -151,14 +170,17 @@ void Console_Draw()
         return;
     int top = console_offset / FIXED_ONE;
     PutRect(0, top, SCREEN_WIDTH, SCREEN_HEIGHT, BACKGROUND_COLOUR);
-    for (int i = 0; i < CONSOLE_LINES; i++)
-        PutString(out_lines[CONSOLE_LINES - 1 - i], 0, top + GLYPH_HEIGHT * i, TEXT_COLOUR);
-    PutString(in_line, 0, top + INPUT_ROW, TEXT_COLOUR);
+    for (int i = 0; i < CONSOLE_LINES; i++) {
+        int k = CONSOLE_LINES - 1 - i + view_back;   // the line row i shows
+        PutString(k < CONSOLE_LINES ? out_lines[k] : "", 0, top + GLYPH_HEIGHT * i, TEXT_COLOUR);
+    }
+    PutString(Input_Line(), 0, top + INPUT_ROW, TEXT_COLOUR);
 }
 
 const char* Console_Line(int index) { return out_lines[index]; }
-const char* Console_Input() { return in_line; }
-int Console_InputIndex() { return in_line_i; }
+const char* Console_Input() { return Input_Line(); }
+int Console_InputIndex() { return Input_Index(); }
 int32_t Console_Offset() { return console_offset; }
+int Console_ViewBack() { return view_back; }
 
 } // namespace kern

@@ -1,5 +1,6 @@
 // The drop-down console: the kernel's only text output and command line.
-// Every character that enters its history is mirrored to the serial port.
+// Every character that enters its history is mirrored to the serial port;
+// bytes received on the serial port are typed into its input line.
 #pragma once
 #include <stdint.h>
 
@@ -17,10 +18,12 @@ void Console_Update();
 void Console_Draw();
 
 // For tests: history line `index` (0 newest), the input line with its
-// prompt, the next input slot, and the top edge (pixels x 4096).
+// prompt, the next input slot, the top edge (pixels x 4096), and how many
+// lines the view stands above the newest (PgUp / PgDn).
 const char* Console_Line(int index);
 const char* Console_Input();
 int Console_InputIndex();
 int32_t Console_Offset();
+int Console_ViewBack();
 
 } // namespace kern

@@ -178,7 +178,11 @@ void irq1_handler()
 
 void irq2_handler() { eoi_master(); }
 void irq3_handler() { eoi_master(); }
-void irq4_handler() { eoi_master(); }
+void irq4_handler()
+{
+    Serial_Interrupt();
+    eoi_master();
+}
 void irq5_handler() { eoi_master(); }
 void irq6_handler() { eoi_master(); }
 void irq7_handler() { eoi_master(); }

@@ -1,6 +1,7 @@
 // The PS/2 keyboard in scancode set 1: a make code is the key number, the
 // break code is the same number with bit 7 set.
 #include "kern/keyboard.h"
+#include "kern/ring.h"
 
 namespace kern {
 
@@ -8,7 +9,7 @@ const uint32_t KEY_SLOTS = 127;       // make codes 0x00-0x7E
 const uint8_t BREAK_BIT = 0x80;
 const uint8_t CODE_MASK = 0x7F;
 const uint8_t NO_SLOT = 0x7F;         // 0x7F and 0xFF name no key
-const uint32_t RING_SIZE = 256;
+const uint8_t EXTENDED_PREFIX = 0xE0;
 const uint32_t ASCII_CODES = 58;      // make codes 0x00-0x39
 
 // Make code to character; letters lower case, no shift or caps handling.
@@ -29,41 +30,62 @@ static const uint8_t scancode_ascii[ASCII_CODES] = {
 // it alone).
 static volatile uint32_t keys[KEY_SLOTS];
 static uint32_t lastKeys[KEY_SLOTS];  // the loop's snapshot
-// The character ring: buffer and writehead are written only by the
-// interrupt side (the byte before the index), readhead only by
-// Keyboard_GetCh. It holds at most RING_SIZE - 1 characters, so that a full
-// ring never reads as empty.
-static volatile uint8_t buffer[RING_SIZE];
-static volatile uint32_t writehead;
-static volatile uint32_t readhead;
+// The character ring: the interrupt side puts, Keyboard_GetCh takes.
+static ByteRing chars;
 static volatile uint32_t asciimode;
-
-static uint32_t ring_next(uint32_t index) { return (index + 1) % RING_SIZE; }
+// Character mode only: the last byte was the extended prefix. Written only
+// by the interrupt side.
+static volatile uint32_t extended;
 
 static void queue_char(uint8_t code)
 {
-    if (code >= ASCII_CODES)
-        return;   // function, lock and keypad keys type nothing
-    uint32_t w = writehead;
-    uint32_t next = ring_next(w);
-    if (next == readhead)
-        return;   // full: the newest character is dropped, the queue kept
-    buffer[w] = scancode_ascii[code];
-    writehead = next;
+    if (code < ASCII_CODES)
+        ring_put(chars, scancode_ascii[code]);   // function, lock and keypad keys type nothing
 }
 
+// The four extended keys the console uses; any other extended key types
+// as its twin without the prefix (keypad Enter as Enter, keypad / as /).
+static uint8_t extended_char(uint8_t code)
+{
+    switch (code) {
+    case 0x48: return CH_UP;
+    case 0x50: return CH_DOWN;
+    case 0x49: return CH_PAGE_UP;
+    case 0x51: return CH_PAGE_DOWN;
+    }
+    return 0;
+}
+
+static void character(uint8_t scancode)
+{
+    if (scancode == EXTENDED_PREFIX) {
+        extended = 1;
+        return;
+    }
+    bool prefixed = extended != 0;
+    extended = 0;
+    if ((scancode & BREAK_BIT) != 0)
+        return;
+    uint8_t ch = prefixed ? extended_char(scancode) : 0;
+    if (ch != 0)
+        ring_put(chars, ch);
+    else
+        queue_char(scancode);
+}
+
+// Key mode keeps taking the extended prefix as the release of slot 0x60
+// and the code after it as an ordinary key.
 void KeyboardInterrupt(uint8_t scancode)
 {
     uint8_t code = scancode & CODE_MASK;
     if (code == NO_SLOT)
         return;
-    bool released = (scancode & BREAK_BIT) != 0;
     if (asciimode != 0) {
-        if (!released)
-            queue_char(code);
+        character(scancode);
         return;
     }
-    keys[code] = released ? 0 : 1;
+    extended = 0;
+    keys[code] = (scancode & BREAK_BIT) != 0 ? 0 : 1;
 }
 
 static void clear_keys()
@@ -110,14 +132,6 @@ void ASCIIMode(uint32_t on)
         clear_keys();
 }
 
-uint8_t Keyboard_GetCh()
-{
-    uint32_t r = readhead;
-    if (r == writehead)
-        return 0;
-    uint8_t c = buffer[r];
-    readhead = ring_next(r);   // only now may the slot be written again
-    return c;
-}
+uint8_t Keyboard_GetCh() { return ring_get(chars); }
 
 } // namespace kern

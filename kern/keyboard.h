@@ -17,6 +17,12 @@ enum : uint32_t {
     KEY_BACKQUOTE = 0x29,
 };
 
+// Characters of the extended keys (0xE0 then the code) that character mode
+// queues; above ASCII, so that no table entry can stand for them.
+enum : uint8_t {
+    CH_UP = 0x80, CH_DOWN = 0x81, CH_PAGE_UP = 0x82, CH_PAGE_DOWN = 0x83,
+};
+
 void KeyboardInterrupt(uint8_t scancode);
 void InitKeyboard();
 void UpdateKeyboard();

@@ -72,15 +72,29 @@ uint32_t mem_print_info(uint32_t, uint32_t)
     return 0;
 }
 
+// Appends as much of `text` as the line has room for.
+static void append(const char* text, char line[REPORT_LINE])
+{
+    int32_t n = strlen(line);
+    for (const char* p = text; *p != 0 && n < static_cast<int32_t>(REPORT_LINE) - 1; p++)
+        line[n++] = *p;
+    line[n] = 0;
+}
+
+// Each region's line is built whole and written once, so that its serial
+// copy also goes out as one line.
 uint32_t mem_print_regions(uint32_t, uint32_t)
 {
     char text[NUMBER_BUFFER];
+    char line[REPORT_LINE];
     for (uint32_t i = 0; i < allocRegions; i++) {
-        Console_WriteLine(number(allocSizes[i], text));
-        Console_AppendLine("b by ");
-        Console_AppendLine(allocFiles[i]);
-        Console_AppendLine(":");
-        Console_AppendLine(putint(allocLines[i], text, NUMBER_BUFFER));
+        line[0] = 0;
+        append(number(allocSizes[i], text), line);
+        append("b by ", line);
+        append(allocFiles[i], line);
+        append(":", line);
+        append(putint(allocLines[i], text, NUMBER_BUFFER), line);
+        Console_WriteLine(line);
     }
     return 0;
 }

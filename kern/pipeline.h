@@ -17,6 +17,12 @@ void model_transform(int on);
 void view_transform(int on);
 void projection_transform(int on);
 
+// The four switches as last set (0 off, anything else on).
+struct PipelineSwitches {
+    int cull, model, view, projection;
+};
+PipelineSwitches Pipeline_Switches();
+
 // For tests: the camera matrix last built, how many triangles reached the
 // rasteriser since start-up, and the last of them as it was handed over.
 Mat3 Pipeline_CameraMatrix();

@@ -1,4 +1,8 @@
-// The first serial port (16550 at 0x3F8), transmit only: the log line.
+// The first serial port (16550 at 0x3F8): the console's log line out, and
+// console input in through the receive interrupt (line 4).
+//
+// Serial_Interrupt runs in interrupt context; everything else in start-up
+// and the frame loop. The receive ring has one writer per index.
 #pragma once
 #include <stdint.h>
 
@@ -8,5 +12,13 @@ namespace kern {
 int32_t Serial_Initialize();
 // Waits until the transmitter can take a byte, then sends it.
 void Serial_Outb(uint8_t byte);
+// Turns on the received-data interrupt, unless the chip failed its loopback
+// test. Called once interrupts are on: a byte that arrived earlier then
+// raises the line afresh instead of leaving it raised unseen.
+void Serial_EnableReceive();
+// Interrupt side: moves every byte the receiver holds into the ring.
+void Serial_Interrupt();
+// The oldest received byte, removed from the ring; 0 when none waits.
+uint8_t Serial_GetCh();
 
 } // namespace kern

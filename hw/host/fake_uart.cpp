@@ -1,13 +1,14 @@
 #include "fake_uart.h"
 #include "hw_host.h"
 
+#include <deque>
 #include <memory>
 
 namespace hwsim {
 namespace {
 
 const uint16_t BASE = 0x3F8;
-enum : uint8_t { LCR_DLAB = 0x80, MCR_LOOP = 0x10, LSR_THRE = 0x20, LSR_TEMT = 0x40 };
+enum : uint8_t { LCR_DLAB = 0x80, MCR_LOOP = 0x10, LSR_DR = 0x01, LSR_THRE = 0x20, LSR_TEMT = 0x40 };
 
 struct Uart {
     UartOptions options;
@@ -15,6 +16,7 @@ struct Uart {
     uint8_t rx = 0;
     int busy = 0;
     std::string line;
+    std::deque<uint8_t> received;
 };
 
 std::shared_ptr<Uart> uart;
@@ -43,13 +45,19 @@ uint16_t read(uint16_t port)
     Uart& u = *uart;
     switch (port - BASE) {
     case 0:
+        if (!(u.regs[4] & MCR_LOOP) && !u.received.empty()) {
+            u.rx = u.received.front();
+            u.received.pop_front();
+        }
         return u.rx;
-    case 5:
+    case 5: {
+        uint8_t ready = !(u.regs[4] & MCR_LOOP) && !u.received.empty() ? LSR_DR : 0;
         if (u.busy > 0) {
             u.busy--;
-            return 0;
+            return ready;
         }
-        return LSR_THRE | LSR_TEMT;
+        return LSR_THRE | LSR_TEMT | ready;
+    }
     default:
         return u.regs[port - BASE];
     }
@@ -68,6 +76,14 @@ void uart_attach(UartOptions options)
 }
 
 const std::string& uart_output() { return uart->line; }
+
+void uart_receive(const std::string& bytes)
+{
+    for (char c : bytes)
+        uart->received.push_back(static_cast<uint8_t>(c));
+}
+
+size_t uart_unread() { return uart->received.size(); }
 uint8_t uart_register(int offset) { return uart->regs[offset]; }
 
 } // namespace hwsim

@@ -1,6 +1,8 @@
 // Fake 16550 UART at 0x3F8 for the host double: divisor latch, line and
-// modem control, loopback, and a transmit line the test can read back.
+// modem control, loopback, a transmit line the test can read back and a
+// receive line it can feed.
 #pragma once
+#include <stddef.h>
 #include <stdint.h>
 #include <string>
 
@@ -14,6 +16,11 @@ struct UartOptions {
 void uart_attach(UartOptions options = {});
 // Bytes sent on the line (not those sent in loopback mode).
 const std::string& uart_output();
+// Bytes arriving on the line: the receiver holds them (line status bit 0
+// set) until the data register is read, oldest first.
+void uart_receive(const std::string& bytes);
+// Received bytes not read yet.
+size_t uart_unread();
 // Last value written to a register: 0 THR/DLL ... 7, DLAB-aware for 0 and 1
 // (use UART_DLL / UART_DLM for the latch).
 uint8_t uart_register(int offset);

@@ -206,6 +206,8 @@ void projection_transform(int on)
     report(on, "Perspective projection ENABLED", "Perspective projection DISABLED");
 }
 
+PipelineSwitches Pipeline_Switches() { return PipelineSwitches{cb, modtranson, viewtranson, projtranson}; }
+
 Mat3 Pipeline_CameraMatrix() { return intl_camera_mat; }
 uint32_t Pipeline_Drawn() { return drawn; }
 Triangle Pipeline_LastDrawn() { return last_drawn; }

@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -165,10 +166,22 @@ Machine start(const Options& options)
         // machine's clock, and so its frames, advance with the guest's own
         // work, not with the host's load, and every timer tick arrives.
         "-icount", "shift=5",
-        "-serial", "file:" + m.serial_path,
         "-qmp", "unix:" + m.dir + "/qmp.sock,server=on,wait=off",
         "-drive", "file=" + options.disk + ",format=raw,if=ide,index=0,media=disk,snapshot=on",
     };
+    // Typing goes through a pair of FIFOs (QEMU opens both ends itself); the
+    // chardev's log file holds what the guest sends. A socket would not do
+    // unread: each byte the UART sends is a message of its own there, and
+    // the sender's buffer fills after a few hundred of them.
+    if (options.serial_input) {
+        std::string fifo = m.dir + "/serial";
+        if (mkfifo((fifo + ".in").c_str(), 0600) != 0 || mkfifo((fifo + ".out").c_str(), 0600) != 0)
+            throw std::runtime_error("cannot make the serial line's FIFOs");
+        args.insert(args.end(), {"-chardev", "pipe,id=com1,path=" + fifo + ",logfile=" + m.serial_path,
+                                 "-serial", "chardev:com1"});
+    } else {
+        args.insert(args.end(), {"-serial", "file:" + m.serial_path});
+    }
     if (options.paused) {
         args.insert(args.end(), {"-S", "-chardev",
                                  "socket,id=gdb0,path=" + m.dir + "/gdb.sock,server=on,wait=off",
@@ -194,6 +207,8 @@ Machine start(const Options& options)
     qmp(m, "qmp_capabilities");
     if (options.paused)
         m.gdb = connect_unix(m.dir + "/gdb.sock", 10);
+    if (options.serial_input)   // QEMU holds the reading end open: this does not wait
+        m.serial_in = open((m.dir + "/serial.in").c_str(), O_WRONLY | O_CLOEXEC);
     return m;
 }
 
@@ -220,7 +235,7 @@ void stop(Machine& m)
         }
         m.pid = -1;
     }
-    for (int* fd : {&m.qmp, &m.gdb})
+    for (int* fd : {&m.qmp, &m.gdb, &m.serial_in})
         if (*fd >= 0) {
             pending.erase(*fd);
             close(*fd);
@@ -252,6 +267,14 @@ std::string hmp(Machine& m, const std::string& command_line)
 }
 
 std::string serial(Machine& m) { return read_text(m.serial_path); }
+
+void serial_send(Machine& m, const std::string& bytes)
+{
+    if (m.serial_in < 0)
+        throw std::runtime_error("the machine has no serial input");
+    if (write(m.serial_in, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
+        throw std::runtime_error("serial line write failed");
+}
 
 bool wait_serial(Machine& m, const std::string& text, double seconds)
 {

@@ -1,6 +1,6 @@
 // Booting a disk image in qemu-system-i386 (TCG, headless) for system tests,
-// and talking to it: QMP on a local socket, the serial line through a file,
-// and the gdb stub for breakpoints.
+// and talking to it: QMP on a local socket, the serial line through a file
+// (and a FIFO to type on), and the gdb stub for breakpoints.
 //
 //   qemu::Machine m = qemu::start({DISK_IMAGE});
 //   ASSERT_TRUE(qemu::wait_serial(m, "Hello!\n", 5));
@@ -21,12 +21,14 @@ struct Options {
     std::string disk;             // raw image, attached as the primary ATA master
     bool paused = false;          // start with the CPU stopped (for breakpoints)
     std::vector<std::string> extra;
+    bool serial_input = false;    // a FIFO to type on the serial line (still logged to the file)
 };
 
 struct Machine {
     pid_t pid = -1;
     int qmp = -1;                 // QMP socket
     int gdb = -1;                 // gdb stub socket
+    int serial_in = -1;           // the serial line's input FIFO, with serial_input
     std::string dir;              // scratch directory: sockets, serial file, dumps
     std::string serial_path;
     std::vector<uint32_t> breakpoints;
@@ -45,6 +47,8 @@ nlohmann::json qmp(Machine& m, const std::string& command,
 std::string hmp(Machine& m, const std::string& command_line);
 
 std::string serial(Machine& m);
+// Sends bytes to the guest's serial line (needs serial_input).
+void serial_send(Machine& m, const std::string& bytes);
 // Waits until the serial output contains `text`.
 bool wait_serial(Machine& m, const std::string& text, double seconds);
 

@@ -3,6 +3,7 @@
 // commands, and that the machine keeps running.
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <set>
 
 #include "elf.h"
@@ -280,8 +281,8 @@ TEST(Running, CommandsAnswerOnTheSerialLine)
               "Heap Size / Used / Free / Regions\n"
               "8388608 / 1061376 / 7327232 / 2\n"
               ">memregion\n"
-              "12288\nb by ./kern/command:28"
-              "1049088\nb by ./kern/texture:13"
+              "12288b by ./kern/command:28\n"
+              "1049088b by ./kern/texture:13\n"
               ">help\n"
               "Nobody is coming to help you.\n"
               ">test\n"
@@ -352,4 +353,114 @@ TEST(Running, AKeyPressedWhileTheLoaderRunsLeavesTheKeyboardWorking)
     qemu::type(m, "test\n");
     EXPECT_TRUE(qemu::wait_serial(m, ">test\nHello!\n", 60)) << after_startup(m);
     qemu::stop(m);
+}
+
+namespace {
+
+const std::string REMINDER_END = "Also 8MiB of allocable memory after the stack!\n";
+
+qemu::Machine boot_typing()
+{
+    qemu::Options options{DISK_IMAGE, false, {}};
+    options.serial_input = true;
+    return qemu::start(options);
+}
+
+// What the kernel wrote after its start-up lines.
+std::string after_reminder(qemu::Machine& m)
+{
+    std::string s = qemu::serial(m);
+    size_t at = s.find(REMINDER_END);
+    return at == std::string::npos ? "" : s.substr(at + REMINDER_END.size());
+}
+
+render::Frame start_view_with(const render::Switches& switches)
+{
+    view(START_Z);   // maps the back buffer
+    return render::render_frame(render::start_view(), switches);
+}
+
+} // namespace
+
+TEST(RunningSerial, CommandsTypedOnTheSerialLineAnswerThereWithTheConsoleClosed)
+{
+    qemu::Machine m = boot_typing();
+    ASSERT_TRUE(wait_started(m));
+    std::string pasted;
+    for (int i = 0; i < 79; i++)
+        pasted.push_back(static_cast<char>('!' + i));
+    // Sent at once: the guest's receiver takes what the socket holds as its
+    // FIFO drains, as a pasted line arrives on a real line.
+    qemu::serial_send(m, "test\rmemregion\r\ncull\rcull\rperspective\rview\rmodel\r"
+                         "hxx\x7f\x08" "elp\r" + pasted + "\r\x1b[A\x1b[A\x1b[A\r");
+    const std::string expected = ">test\nHello!\n"
+                                 ">memregion\n12288b by ./kern/command:28\n1049088b by ./kern/texture:13\n"
+                                 ">cull\nBackface culling DISABLED\n"
+                                 ">cull\nBackface culling ENABLED\n"
+                                 ">perspective\nPerspective projection DISABLED\n"
+                                 ">view\nView vector/matrix transform DISABLED\n"
+                                 ">model\nModel transform matrix DISABLED\n"
+                                 ">help\nNobody is coming to help you.\n"
+                                 ">" + pasted + "\nCommand not found.\n"
+                                 ">model\nModel transform matrix ENABLED\n";
+    ASSERT_TRUE(qemu::wait_serial(m, REMINDER_END + expected, 60)) << after_reminder(m);
+    EXPECT_EQ(after_reminder(m), expected);
+
+    // The rate is whatever this host manages, once a second has been
+    // measured; the camera has not moved.
+    wait_frames(m, 80);
+    qemu::serial_send(m, "fps\r");
+    ASSERT_TRUE(qemu::wait_serial(m, "yaw 0\n", 30)) << after_reminder(m);
+    std::string fps = after_reminder(m).substr(expected.size());
+    std::smatch rate;
+    ASSERT_TRUE(std::regex_match(fps, rate, std::regex(">fps\n([0-9]+) fps, x 0.0 y 0.0 z -4096.0, pitch 0 yaw 0\n")))
+        << fps;
+    EXPECT_GT(std::stoi(rate[1]), 0);
+    wait_frames(m, 2);
+    EXPECT_EQ(static_cast<int32_t>(read_word(m, symbol("kern::console_offset"))), -819200);
+    std::vector<int> shown = displayed(m);
+    qemu::stop(m);
+    EXPECT_EQ(differing(shown, start_view_with({1, 1, 0, 0})), 0);
+}
+
+TEST(RunningSerial, HomeAfterTurningShowsTheStartFrameAgain)
+{
+    qemu::Machine m = boot_typing();
+    ASSERT_TRUE(wait_started(m));
+    hold(m, "l", 5);
+    EXPECT_NE(differing(displayed(m), view(START_Z)), 0);
+    qemu::serial_send(m, "home\r");
+    ASSERT_TRUE(qemu::wait_serial(m, ">home\n", 30)) << after_reminder(m);
+    wait_frames(m, 3);
+    EXPECT_EQ(differing(displayed(m), view(START_Z)), 0);
+    qemu::stop(m);
+}
+
+TEST(Running, UpTwiceRerunsTheCommandBeforeLastAndPageKeysMoveTheView)
+{
+    qemu::Machine m = boot_running();
+    ASSERT_TRUE(wait_started(m));
+    open_console(m);
+    qemu::type(m, "test\n");
+    qemu::type(m, "help\n");
+    qemu::tap(m, "up");
+    qemu::tap(m, "up");
+    qemu::tap(m, "ret");
+    ASSERT_TRUE(qemu::wait_serial(m, "help you.\n>test\nHello!\n", 30)) << after_reminder(m);
+    EXPECT_EQ(after_reminder(m), ">test\nHello!\n>help\nNobody is coming to help you.\n>test\nHello!\n");
+
+    wait_frames(m, 2);
+    std::vector<int> newest = displayed(m);
+    qemu::tap(m, "pgup");
+    wait_frames(m, 3);
+    std::vector<int> older = displayed(m);
+    qemu::tap(m, "pgdn");
+    wait_frames(m, 3);
+    std::vector<int> back = displayed(m);
+    qemu::stop(m);
+    int changed = 0;
+    for (size_t i = 0; i < newest.size(); i++)
+        changed += newest[i] != older[i];
+    EXPECT_GT(changed, 0);
+    EXPECT_TRUE(back == newest);
 }

@@ -53,6 +53,7 @@ void standard_startup()
     hwsim::reset();
     hwsim::uart_attach();
     Serial_Initialize();
+    Serial_EnableReceive();
     Mem_EarlyInit();
     LoadFont();
     Console_Init();
@@ -61,6 +62,13 @@ void standard_startup()
     Texture_Init();
     Mem_LateInit();
     Command_Register("test", hello);
+}
+
+// Bytes arriving on the serial line, taken by its interrupt.
+void serial_in(const std::string& bytes)
+{
+    hwsim::uart_receive(bytes);
+    Serial_Interrupt();
 }
 
 void mark_serial() { serialMark = hwsim::uart_output().size(); }
@@ -85,10 +93,25 @@ uint8_t scancode_of(char ch)
     return 0x7F;
 }
 
-// Presses and releases the keys of `text` (the console must be in character mode).
+// Extended keys: 0xE0 before the make code and before the break code.
+const uint8_t EXTENDED_CODES[] = {0x48, 0x50, 0x49, 0x51};   // Up, Down, PgUp, PgDn
+const std::string UP(1, static_cast<char>(CH_UP));
+const std::string DOWN(1, static_cast<char>(CH_DOWN));
+const std::string PAGE_UP(1, static_cast<char>(CH_PAGE_UP));
+const std::string PAGE_DOWN(1, static_cast<char>(CH_PAGE_DOWN));
+
+// Presses and releases the keys of `text` (the console must be in
+// character mode); CH_UP to CH_PAGE_DOWN press the extended keys.
 void type(const std::string& text)
 {
     for (char ch : text) {
+        uint8_t c = static_cast<uint8_t>(ch);
+        if (c >= CH_UP && c <= CH_PAGE_DOWN) {
+            uint8_t code = EXTENDED_CODES[c - CH_UP];
+            for (uint8_t byte : {uint8_t(0xE0), code, uint8_t(0xE0), uint8_t(code | 0x80)})
+                KeyboardInterrupt(byte);
+            continue;
+        }
         KeyboardInterrupt(scancode_of(ch));
         KeyboardInterrupt(static_cast<uint8_t>(scancode_of(ch) | 0x80));
     }
@@ -148,6 +171,28 @@ void expect_golden(const std::string& name)
     ASSERT_EQ(golden.height, SCREEN_HEIGHT);
     for (int i = 0; i < SCREEN_WIDTH * SCREEN_HEIGHT; i++)
         ASSERT_EQ(actual.pixels[i], golden.pixels[i]) << "pixel " << i % SCREEN_WIDTH << "," << i / SCREEN_WIDTH;
+}
+
+// Whether the back buffer shows `ch` in the first cell of the row band from
+// y0 (rows above the screen are skipped).
+bool cell_shows(char ch, int y0)
+{
+    uint8_t glyph[GLYPH_BYTES];
+    GetFontCharacter(static_cast<uint8_t>(ch), glyph);
+    for (int r = 0; r < GLYPH_HEIGHT; r++)
+        for (int col = 0; col < 4 && y0 + r >= 0; col++)
+            if (back_buffer()[(y0 + r) * SCREEN_WIDTH + col] != (glyph[r * 4 + col] ? TEXT : BACKGROUND))
+                return false;
+    return true;
+}
+
+// Lines 'A' (oldest) to 'X' (newest) in a fully open console.
+void lettered_open_console()
+{
+    standard_startup();
+    for (int i = 0; i < CONSOLE_LINES; i++)
+        Console_WriteLine(std::string(1, static_cast<char>('A' + i)).c_str());
+    open_fully();
 }
 
 // A console with a session behind it: commands run, a line half typed.
@@ -296,14 +341,15 @@ TEST(Console, EnterWithNothingTypedEchoesThePromptAndFindsNoCommand)
     EXPECT_EQ(serial_since_mark(), ">\nCommand not found.\n");
 }
 
-TEST(Console, MemregionFromTheInputLineSplitsOnTheSerialLine)
+TEST(Console, MemregionFromTheInputLineSendsWholeLines)
 {
     standard_startup();
     open_fully();
     mark_serial();
-    type_frame("memregion\n");
-    EXPECT_EQ(serial_since_mark(), ">memregion\n12288\nb by ./kern/command:281049088\nb by ./kern/texture:13");
-    EXPECT_STREQ(Console_Line(0), "1049088b by ./kern/texture:13");
+    type_frame("memregion\ntest\n");
+    EXPECT_EQ(serial_since_mark(), ">memregion\n12288b by ./kern/command:28\n1049088b by ./kern/texture:13\n"
+                                   ">test\nHello!\n");
+    EXPECT_STREQ(Console_Line(2), "1049088b by ./kern/texture:13");
 }
 
 TEST(Console, SeveralLinesInOneFrameRunInOrder)
@@ -407,6 +453,120 @@ TEST(Console, BackquoteWhileClosingReopensFromWhereItIs)
     EXPECT_EQ(Console_Offset(), OPEN - 3 * STEP);   // then down
 }
 
+TEST(ConsoleSerial, LinesTypedOnTheSerialLineRunAndTheConsoleStaysClosed)
+{
+    standard_startup();
+    mark_serial();
+    serial_in("test\r");
+    Console_Update();
+    EXPECT_EQ(serial_since_mark(), ">test\nHello!\n");
+    EXPECT_STREQ(Console_Line(1), ">test");
+    EXPECT_EQ(Console_IsOpen(), 0);
+    EXPECT_EQ(Console_Offset(), HIDDEN);
+    EXPECT_EQ(GetKey(KEY_W), 0u);
+    KeyboardInterrupt(KEY_W);   // the keyboard still flies the camera
+    EXPECT_EQ(GetKey(KEY_W), 1u);
+}
+
+TEST(ConsoleSerial, DeleteAndBackspaceEraseAndACrLfPairRunsOnce)
+{
+    standard_startup();
+    mark_serial();
+    serial_in("hxx\x7f\x08" "elp\r\ntest\r\n");
+    Console_Update();
+    EXPECT_EQ(serial_since_mark(), ">help\nNobody is coming to help you.\n>test\nHello!\n");
+}
+
+TEST(ConsoleSerial, EscapeOnTheSerialLineNeitherClosesNorOpens)
+{
+    standard_startup();
+    serial_in("\x1b");
+    Console_Update();
+    EXPECT_EQ(Console_IsOpen(), 0);
+    open_fully();
+    serial_in("\x1b`\x1b");
+    Console_Update();
+    EXPECT_EQ(Console_IsOpen(), 1);
+    EXPECT_STREQ(Console_Input(), ">`");
+}
+
+TEST(ConsoleSerial, APastedLineOfSeventyNineCharactersArrivesWhole)
+{
+    standard_startup();
+    mark_serial();
+    std::string pasted;
+    for (int i = 0; i < 79; i++)
+        pasted.push_back(static_cast<char>('!' + i));
+    pasted += "\r";
+    // 38400 baud is 3840 bytes a second, 55 a frame: the FIFO interrupts at
+    // 14 bytes and the loop reads the ring once a frame.
+    for (size_t at = 0; at < pasted.size(); at += 14) {
+        serial_in(pasted.substr(at, 14));
+        if (at % 56 == 42)
+            Console_Update();
+    }
+    Console_Update();
+    EXPECT_EQ(serial_since_mark(), ">" + pasted.substr(0, 79) + "\nCommand not found.\n");
+}
+
+TEST(ConsoleHistory, UpTwiceThenEnterRerunsTheCommandBeforeLast)
+{
+    standard_startup();
+    open_fully();
+    type_frame("test\nhelp\n");
+    mark_serial();
+    type_frame(UP + UP + "\n");
+    EXPECT_EQ(serial_since_mark(), ">test\nHello!\n");
+    type_frame(UP + UP + DOWN);
+    EXPECT_STREQ(Console_Input(), ">test");
+}
+
+TEST(ConsoleHistory, TheSerialLineRecallsWithCursorSequences)
+{
+    standard_startup();
+    serial_in("test\rhelp\r");
+    Console_Update();
+    mark_serial();
+    serial_in("\x1b[A\x1b[A\x1b[A\x1b[B\r");
+    Console_Update();
+    EXPECT_EQ(serial_since_mark(), ">help\nNobody is coming to help you.\n");
+}
+
+TEST(ConsoleView, PageKeysMoveTheViewWithinTheHistory)
+{
+    lettered_open_console();
+    EXPECT_EQ(Console_ViewBack(), 0);
+    type_frame(PAGE_UP);
+    EXPECT_EQ(Console_ViewBack(), 10);
+    type_frame(PAGE_UP);
+    EXPECT_EQ(Console_ViewBack(), 13);   // line 23 is the top whole line
+    type_frame(PAGE_UP);
+    EXPECT_EQ(Console_ViewBack(), 13);
+    type_frame(PAGE_DOWN);
+    EXPECT_EQ(Console_ViewBack(), 3);
+    type_frame(PAGE_DOWN);
+    EXPECT_EQ(Console_ViewBack(), 0);
+    serial_in("\x1b[5~");
+    Console_Update();
+    EXPECT_EQ(Console_ViewBack(), 10);
+    EXPECT_STREQ(Console_Line(0), "X");   // the history itself stays
+}
+
+TEST(ConsoleView, AnyNewLineOrClearReturnsTheViewToTheNewest)
+{
+    lettered_open_console();
+    type_frame(PAGE_UP);
+    Console_WriteLine("Y");
+    EXPECT_EQ(Console_ViewBack(), 0);
+    type_frame(PAGE_UP + "ab");
+    EXPECT_EQ(Console_ViewBack(), 10);   // typing alone does not move it
+    type_frame("\n");
+    EXPECT_EQ(Console_ViewBack(), 0);
+    type_frame(PAGE_UP);
+    Console_Clear();
+    EXPECT_EQ(Console_ViewBack(), 0);
+}
+
 TEST(ConsoleDraw, HiddenConsoleLeavesTheBufferUntouched)
 {
     standard_startup();
@@ -467,4 +627,32 @@ TEST(ConsoleDraw, HalfwayConsoleMatchesItsGoldenPicture)
     ClearScreen();
     Console_Draw();
     expect_golden("console_closing.png");
+}
+
+TEST(ConsoleDraw, PageUpShowsOlderLinesAndPageDownTheSamePictureAgain)
+{
+    lettered_open_console();
+    ClearScreen();
+    Console_Draw();
+    png::Image newest = back_buffer_image();
+    ASSERT_TRUE(cell_shows('X', 84));
+
+    // Line k sits k - view lines above the newest slot (row 84).
+    type_frame(PAGE_UP);
+    ClearScreen();
+    Console_Draw();
+    EXPECT_TRUE(cell_shows('N', 84));   // line 10
+    EXPECT_TRUE(cell_shows('D', 4));    // line 20
+    EXPECT_TRUE(cell_shows('>', 92));   // the input line stays
+    type_frame(PAGE_UP);
+    ClearScreen();
+    Console_Draw();
+    EXPECT_TRUE(cell_shows('K', 84));   // line 13
+    EXPECT_TRUE(cell_shows('A', 4));    // line 23, the oldest
+    EXPECT_TRUE(cell_shows(' ', -4));   // nothing older
+
+    type_frame(PAGE_DOWN + PAGE_DOWN);
+    ClearScreen();
+    Console_Draw();
+    EXPECT_TRUE(back_buffer_image().pixels == newest.pixels);
 }

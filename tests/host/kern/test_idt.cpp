@@ -199,6 +199,24 @@ TEST(Handlers, KeyboardLineReadsTheScancodePassesItOnThenAcknowledges)
     EXPECT_EQ(GetKey(KEY_W), 0u);
 }
 
+TEST(Handlers, SerialLineTakesEveryWaitingByteThenAcknowledges)
+{
+    hwsim::reset();
+    hwsim::uart_attach();
+    ASSERT_EQ(Serial_Initialize(), 0);
+    Serial_EnableReceive();
+    hwsim::uart_receive("ok");
+    hwsim::clear_trace();
+    irq4_handler();
+    std::vector<Access> t = hwsim::trace_without_delays();
+    ASSERT_EQ(t.size(), 6u);
+    EXPECT_EQ(t[1], in8(0x3F8, 'o'));
+    EXPECT_EQ(t[3], in8(0x3F8, 'k'));
+    EXPECT_EQ(t[5], out8(0x20, 0x20));   // after the receiver ran dry
+    EXPECT_EQ(Serial_GetCh(), 'o');
+    EXPECT_EQ(Serial_GetCh(), 'k');
+}
+
 TEST(Handlers, OtherMasterLinesOnlyAcknowledgeTheMaster)
 {
     Stub handlers[] = {irq2_handler, irq3_handler, irq4_handler,

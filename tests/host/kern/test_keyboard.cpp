@@ -161,6 +161,52 @@ TEST(CharacterMode, KeysWithoutACharacterQueueNothing)
     EXPECT_EQ(Keyboard_GetCh(), ' ');
 }
 
+TEST(CharacterMode, ArrowAndPageKeysQueueTheirOwnCharactersOnPressOnly)
+{
+    fresh();
+    ASCIIMode(1);
+    const uint8_t codes[] = {0x48, 0x50, 0x49, 0x51};   // Up, Down, PgUp, PgDn
+    for (uint8_t code : codes) {
+        for (int repeat = 0; repeat < 2; repeat++) {   // a typematic repeat comes prefixed too
+            KeyboardInterrupt(0xE0);
+            press(code);
+        }
+        KeyboardInterrupt(0xE0);
+        release(code);
+    }
+    EXPECT_EQ(drain(), "\x80\x80\x81\x81\x82\x82\x83\x83");
+    for (uint8_t code : codes)
+        press(code);   // without the prefix: keypad 8, 2, 9, 3
+    EXPECT_EQ(drain(), "");
+}
+
+TEST(CharacterMode, OtherExtendedKeysTypeAsTheirTwins)
+{
+    fresh();
+    ASCIIMode(1);
+    for (uint8_t code : {0x1C, 0x35, 0x4B}) {   // keypad Enter, keypad /, Left
+        KeyboardInterrupt(0xE0);
+        press(code);
+        KeyboardInterrupt(0xE0);
+        release(code);
+    }
+    press(0x48);   // the prefix covered only the byte after it
+    tap(KEY_Q);
+    EXPECT_EQ(drain(), "\n/q");
+}
+
+TEST(CharacterMode, AKeyModeByteEndsAPrefixLeftFromCharacterMode)
+{
+    fresh();
+    ASCIIMode(1);
+    KeyboardInterrupt(0xE0);
+    ASCIIMode(0);
+    press(KEY_W);
+    ASCIIMode(1);
+    press(0x48);   // keypad 8, not Up
+    EXPECT_EQ(drain(), "");
+}
+
 TEST(CharacterMode, EmptyQueueReadsZero)
 {
     fresh();

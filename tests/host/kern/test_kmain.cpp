@@ -87,6 +87,15 @@ int differing_pixels(const render::Frame& a, const render::Frame& b, int first_r
 const Fixed STEP = 256 * FIXED_ONE;
 const Fixed START_Z = -4096 * FIXED_ONE;
 
+// Bytes arriving on the serial line: the line's handler reads the UART.
+void serial_in(const std::string& bytes)
+{
+    hwsim::uart_receive(bytes);
+    irq4_handler();
+}
+
+std::string serial_after_startup() { return hwsim::uart_output().substr(STARTUP_LINES.size()); }
+
 } // namespace
 
 TEST(Kmain, StartUpWritesTheBannerTheSwitchesAndTheReminder)
@@ -191,6 +200,67 @@ TEST(Kmain, TestSaysHello)
                 tap(code);
     });
     EXPECT_EQ(hwsim::uart_output().substr(STARTUP_LINES.size()), ">test\nHello!\n");
+}
+
+TEST(Kmain, SwitchCommandsOnTheSerialLineFlipTheirStages)
+{
+    run_kmain(3, [](int frame) {
+        if (frame == 1)
+            serial_in("cull\rcull\rperspective\rview\rmodel\r");
+    });
+    EXPECT_EQ(serial_after_startup(),
+              ">cull\nBackface culling DISABLED\n"
+              ">cull\nBackface culling ENABLED\n"
+              ">perspective\nPerspective projection DISABLED\n"
+              ">view\nView vector/matrix transform DISABLED\n"
+              ">model\nModel transform matrix DISABLED\n");
+    EXPECT_EQ(Console_IsOpen(), 0);
+    render::Frame shown = back_buffer_copy();
+    render::Frame expected = render::render_frame(render::start_view(), {1, 0, 0, 0});
+    EXPECT_EQ(differing_pixels(shown, expected), 0);
+    EXPECT_NE(differing_pixels(shown, view_at(0, 0, START_Z)), 0);
+}
+
+TEST(Kmain, HomeAfterTurningShowsTheStartFrameAgain)
+{
+    static render::Frame turned;
+    run_kmain(6, [](int frame) {
+        if (frame == 1)
+            press(KEY_L);
+        if (frame == 3)
+            press(KEY_W);
+        if (frame == 4) {
+            press(KEY_L | 0x80);
+            press(KEY_W | 0x80);
+            turned = back_buffer_copy();
+            serial_in("home\r");
+        }
+    });
+    EXPECT_EQ(serial_after_startup(), ">home\n");
+    render::Frame shown = back_buffer_copy();
+    EXPECT_NE(differing_pixels(turned, view_at(0, 0, START_Z)), 0);
+    EXPECT_EQ(differing_pixels(shown, view_at(0, 0, START_Z)), 0);
+}
+
+TEST(Kmain, FpsReportsThePositionAndAnglesTheCameraHasNow)
+{
+    run_kmain(8, [](int frame) {
+        if (frame == 1)
+            press(KEY_W);
+        if (frame == 3) {
+            press(KEY_W | 0x80);
+            press(KEY_I);
+            press(KEY_J);
+        }
+        if (frame == 5) {
+            press(KEY_I | 0x80);
+            press(KEY_J | 0x80);
+        }
+        if (frame == 6)
+            serial_in("fps\r");
+    });
+    // No clock rate is measured here, so no second has been counted.
+    EXPECT_EQ(serial_after_startup(), ">fps\n0 fps, x 0.0 y 0.0 z -3584.0, pitch 128 yaw -128\n");
 }
 
 TEST(CameraStep, TheFirstFrameUsesTheStartVectors)

@@ -98,8 +98,8 @@ TEST(Memregion, ReportsEachRegionOldestFirst)
     Command_Fire("memregion", 0, 0);
     EXPECT_STREQ(Console_Line(1), "12288b by ./kern/command:28");
     EXPECT_STREQ(Console_Line(0), "1049088b by ./kern/texture:13");
-    // Each line's break goes out right after its size digits.
-    EXPECT_EQ(serial_since_mark(), "12288\nb by ./kern/command:281049088\nb by ./kern/texture:13");
+    // Each line goes out whole, ended by its line feed.
+    EXPECT_EQ(serial_since_mark(), "12288b by ./kern/command:28\n1049088b by ./kern/texture:13\n");
 }
 
 TEST(Memregion, PrintsNothingWithoutRegions)
@@ -159,8 +159,8 @@ TEST(Memory, AThirtyThirdRegionIsRefusedNotRecordedPastTheTable)
     mark_serial();
     mem_print_regions(0, 0);
     std::string report = serial_since_mark();
-    EXPECT_EQ(report.substr(0, 15), "1\nb by ./small:");
-    EXPECT_EQ(report.substr(report.size() - 17), "1\nb by ./small:31");
+    EXPECT_EQ(report.substr(0, 16), "1b by ./small:0\n");
+    EXPECT_EQ(report.substr(report.size() - 17), "1b by ./small:31\n");
     EXPECT_EQ(report.find("one-too-many"), std::string::npos);
 }
 

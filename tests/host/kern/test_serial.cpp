@@ -95,3 +95,103 @@ TEST(SerialOutb, SendsBytesInOrderOnABusyLine)
         Serial_Outb(static_cast<uint8_t>(c));
     EXPECT_EQ(hwsim::uart_output(), "ok\n");
 }
+
+namespace {
+
+// A working UART, set up and receiving, with an empty trace.
+void receiving_uart()
+{
+    hwsim::reset();
+    hwsim::uart_attach();
+    ASSERT_EQ(Serial_Initialize(), 0);
+    kern::Serial_EnableReceive();
+    hwsim::clear_trace();
+}
+
+std::string drain_ring()
+{
+    std::string s;
+    for (uint8_t c = kern::Serial_GetCh(); c != 0; c = kern::Serial_GetCh())
+        s.push_back(static_cast<char>(c));
+    return s;
+}
+
+} // namespace
+
+TEST(SerialReceive, EnablingTurnsOnTheReceivedDataInterruptOnly)
+{
+    hwsim::reset();
+    hwsim::uart_attach();
+    ASSERT_EQ(Serial_Initialize(), 0);
+    hwsim::clear_trace();
+    kern::Serial_EnableReceive();
+    EXPECT_EQ(hwsim::trace_without_delays(), std::vector<Access>{out8(IER, 0x01)});
+    EXPECT_TRUE(hwsim::every_access_delayed(hwsim::trace()));
+}
+
+TEST(SerialReceive, AChipThatFailedItsLoopbackIsNeverEnabledNorRead)
+{
+    hwsim::reset();   // no chip: every read is 0xFF, data ready included
+    EXPECT_EQ(Serial_Initialize(), 1);
+    hwsim::clear_trace();
+    kern::Serial_EnableReceive();
+    kern::Serial_Interrupt();
+    EXPECT_TRUE(hwsim::trace().empty());
+    EXPECT_EQ(kern::Serial_GetCh(), 0);
+}
+
+TEST(SerialReceive, TheInterruptTakesEveryWaitingByteInOrder)
+{
+    receiving_uart();
+    hwsim::uart_receive("help\r");
+    kern::Serial_Interrupt();
+    EXPECT_EQ(hwsim::uart_unread(), 0u);
+    std::vector<Access> expected;
+    for (char c : std::string("help\r")) {
+        expected.push_back(in8(LSR, 0x61));
+        expected.push_back(in8(DATA, static_cast<uint8_t>(c)));
+    }
+    expected.push_back(in8(LSR, 0x60));
+    EXPECT_EQ(hwsim::trace_without_delays(), expected);
+    EXPECT_TRUE(hwsim::every_access_delayed(hwsim::trace()));
+    EXPECT_EQ(drain_ring(), "help\r");
+    EXPECT_EQ(kern::Serial_GetCh(), 0);   // each byte is read once
+}
+
+TEST(SerialReceive, NulBytesAreNotKept)
+{
+    receiving_uart();
+    hwsim::uart_receive(std::string("a\0b", 3));
+    kern::Serial_Interrupt();
+    EXPECT_EQ(drain_ring(), "ab");
+}
+
+TEST(SerialReceive, AFullRingDropsTheNewestAndStillEmptiesTheReceiver)
+{
+    receiving_uart();
+    std::string sent;
+    for (int i = 0; i < 300; i++)
+        sent.push_back(static_cast<char>('a' + i % 26));
+    for (size_t at = 0; at < sent.size(); at += 16) {   // a FIFO's worth per interrupt
+        hwsim::uart_receive(sent.substr(at, 16));
+        kern::Serial_Interrupt();
+        ASSERT_EQ(hwsim::uart_unread(), 0u);
+    }
+    EXPECT_EQ(drain_ring(), sent.substr(0, 255));
+    hwsim::uart_receive("z");
+    kern::Serial_Interrupt();
+    EXPECT_EQ(drain_ring(), "z");
+}
+
+TEST(SerialReceive, KeepsOrderAcrossTheEndOfTheRing)
+{
+    receiving_uart();
+    std::string got;
+    for (int round = 0; round < 40; round++) {
+        std::string chunk = std::to_string(round) + "abcdefghi";
+        hwsim::uart_receive(chunk);
+        kern::Serial_Interrupt();
+        got += drain_ring();
+        ASSERT_EQ(got.substr(got.size() - chunk.size()), chunk) << round;
+    }
+}
