@@ -1,7 +1,7 @@
 // The system in the web page, in headless Chromium: the page boots the disk
 // image in v86, the serial text shows the kernel's start-up lines, the canvas
-// shows the host's render of the start camera, and the console typed on the
-// keyboard answers `test` with "Hello!".
+// shows the host's render of the start camera, and the console answers `test`
+// with "Hello!", typed on the keyboard and sent to COM1 from the input box.
 //
 //   node web_test.js PAGE_DIR NODE_MODULES TRANSCRIPT_H RENDER_SCENE SCRATCH_DIR [HOST32_EMULATOR]
 "use strict";
@@ -80,9 +80,16 @@ async function run(page, address)
     await page.keyboard.up("Backquote");
     await page.keyboard.type("test", { delay: TYPING_DELAY_MS });
     await page.keyboard.press("Enter");
-    await waitFor("the answer to `test`", ANSWER_SECONDS, () => serialText(page),
-                  text => text.indexOf("Hello!\n", afterStartup) >= 0);
-    console.log("`test` answered");
+    const answered = await waitFor("the answer to `test` typed on the keyboard", ANSWER_SECONDS,
+                                   () => serialText(page), text => text.indexOf("Hello!\n", afterStartup) >= 0);
+    console.log("`test` on the keyboard answered");
+
+    const afterKeyboard = answered.indexOf("Hello!\n", afterStartup) + "Hello!\n".length;
+    await page.type("#line", "test");
+    await page.keyboard.press("Enter");
+    await waitFor("the answer to `test` sent from the input box to COM1", ANSWER_SECONDS,
+                  () => serialText(page), text => text.indexOf("Hello!\n", afterKeyboard) >= 0);
+    console.log("`test` on COM1 answered");
 }
 
 async function main()
