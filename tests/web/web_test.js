@@ -25,8 +25,12 @@ const CONSOLE_SECONDS = 60;
 const ANSWER_SECONDS = 120;
 const TYPING_DELAY_MS = 60;
 
+const BROWSER_SECONDS = 120;   // Chromium's start, the page's load, each call into it
+
+// /dev/shm is small in containers: Chromium keeps its shared memory in /tmp.
 const CHROMIUM_ARGS = ["--no-sandbox", "--headless", "--disable-gpu", "--disable-background-networking",
-                       "--disable-component-update", "--disable-sync", "--no-first-run"];
+                       "--disable-component-update", "--disable-sync", "--no-first-run",
+                       "--disable-dev-shm-usage"];
 
 function hostRender()
 {
@@ -102,8 +106,11 @@ async function main()
         browser = await puppeteer.launch({
             executablePath: "/usr/bin/chromium",
             args: [...CHROMIUM_ARGS, `--user-data-dir=${profile}`],
+            timeout: BROWSER_SECONDS * 1000,
+            protocolTimeout: BROWSER_SECONDS * 1000,
         });
         page = await browser.newPage();
+        page.setDefaultTimeout(BROWSER_SECONDS * 1000);
         page.on("pageerror", error => console.log(`page error: ${error.message}`));
         await run(page, address);
         console.log("PASS");
