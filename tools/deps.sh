@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the system and its tests need, the
-# ones still missing. Installing needs root; otherwise it names what to install.
+# ones still missing: among them Bochs and Xvfb, and for the web page and its
+# test Chromium, node, npm and SeaBIOS's images. Installing needs root;
+# otherwise it names what to install.
 #
 #   tools/deps.sh [gui]    gui: also the QEMU window front end
 set -euo pipefail
 
 packages=(cmake make g++ gcc-multilib g++-multilib binutils googletest
           nlohmann-json3-dev libbenchmark-dev qemu-system-x86 qemu-user mtools
-          clang libclang-rt-14-dev valgrind)
+          clang libclang-rt-14-dev valgrind
+          bochs bochsbios vgabios bochs-x xvfb xauth chromium nodejs seabios)
+# npm comes with some builds of nodejs and is a package of its own with Debian's.
+command -v npm >/dev/null || packages+=(npm)
 [ "${1:-}" = gui ] && packages+=(qemu-system-gui)
 
 missing=()
