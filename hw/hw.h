@@ -1,7 +1,7 @@
 // The one seam between the system and the processor.
 //
-// Every port access, interrupt-flag change, halt, table load, time-stamp
-// read and jump into a loaded program goes through these functions. The target build links the
+// Every port access, interrupt-flag change, halt, table load and jump into a
+// loaded program goes through these functions. The target build links the
 // inline-assembly backend (hw/target); the host test build links a recording
 // double (hw/host) whose halt and entry calls raise events a test can catch.
 #pragma once
@@ -24,9 +24,6 @@ void lidt(const void* descriptor);
 
 // Resets the x87 unit to its default control word, empty register stack.
 void fninit();
-
-// The processor's time-stamp counter.
-uint64_t rdtsc();
 
 // Calls a loaded program's entry point as a procedure with no arguments.
 // Returns only if the program does.

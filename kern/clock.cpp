@@ -1,32 +1,29 @@
-// The time-stamp counter and its rate, measured against channel 2 of the
-// interval timer. Channel 2's count is computed from the machine's own
-// clock, by emulators too, and is never lost. Its gate is bit 0 of port
-// 0x61 and its output reads back as bit 5 of the same port.
+// Channel 2 of the 8253/8254 as a free-running clock. Its gate is bit 0 of
+// port 0x61; bit 1 would connect its output to the speaker and stays clear.
 #include "kern/clock.h"
 #include "hw/hw.h"
+#include "kern/timer.h"
 
 namespace kern {
 
 const uint16_t PIT_CHANNEL2 = 0x42;
 const uint16_t PIT_COMMAND = 0x43;
 const uint16_t SYSTEM_CONTROL = 0x61;
-// 10 11 000 0: channel 2, low byte then high byte, mode 0 (interrupt on
-// terminal count: the output goes low when the count is written and high
-// when it reaches zero), binary.
-const uint8_t PIT_CH2_LOHI_MODE0 = 0xB0;
-const uint8_t GATE2 = 0x01;        // port 0x61 bit 0: channel 2 counts while set
-const uint8_t SPEAKER_ON = 0x02;   // port 0x61 bit 1: kept clear, the speaker stays silent
-const uint8_t OUT2 = 0x20;         // port 0x61 bit 5: channel 2's output
-// 16384 timer clocks, 13.7 ms: five rounds cost start-up 69 ms.
-const uint32_t COUNTDOWN = 0x4000;
-const int START_ROUNDS = 5;
-// A countdown takes about 14000 reads of port 0x61 at a microsecond each;
-// a timer whose output never rises must not hang the start-up.
-const uint32_t POLL_LIMIT = 2000000;
-const uint64_t PIT_HZ = 1193182;
+// 10 11 010 0: channel 2, low byte then high byte, mode 2 (rate generator:
+// counts down to 1 and reloads, for ever), binary.
+const uint8_t PIT_CH2_LOHI_MODE2 = 0xB4;
+// 10 00 0000: latch channel 2's count for the next two reads.
+const uint8_t PIT_CH2_LATCH = 0x80;
+const uint8_t GATE2 = 0x01;
+const uint8_t SPEAKER_ON = 0x02;
+const uint8_t RELOAD_65536 = 0x00;    // a reload of 0 counts the whole 16 bits
+const uint32_t TURN = 65536;          // timer clocks per turn of the channel, 54.9 ms
+const uint64_t CLOCK_HZ = 1193182;
 const uint64_t MICROS_PER_SECOND = 1000000;
 
-static uint64_t rate;
+static uint16_t lastCount;
+static uint32_t lastTicks;
+static uint64_t now;
 
 static void out_delayed(uint16_t port, uint8_t value)
 {
@@ -34,48 +31,57 @@ static void out_delayed(uint16_t port, uint8_t value)
     io_delay();
 }
 
-// The counter's counts over one countdown, or 0 if it never ended.
-static uint64_t countdown_counts()
+static uint8_t in_delayed(uint16_t port)
 {
-    out_delayed(SYSTEM_CONTROL, static_cast<uint8_t>((inb(SYSTEM_CONTROL) & ~SPEAKER_ON) | GATE2));
-    out_delayed(PIT_COMMAND, PIT_CH2_LOHI_MODE0);
-    out_delayed(PIT_CHANNEL2, static_cast<uint8_t>(COUNTDOWN));
-    outb(PIT_CHANNEL2, static_cast<uint8_t>(COUNTDOWN >> 8));   // counting starts: no delay
-    uint64_t start = rdtsc();
-    for (uint32_t i = 0; i < POLL_LIMIT; i++)
-        if (inb(SYSTEM_CONTROL) & OUT2)
-            return rdtsc() - start;
-    return 0;
+    uint8_t value = inb(port);
+    io_delay();
+    return value;
 }
 
-uint64_t Clock_MeasureRate(int rounds)
+static uint16_t read_count()
 {
-    if (rounds < 1)
-        rounds = 1;
-    if (rounds > CLOCK_MAX_ROUNDS)
-        rounds = CLOCK_MAX_ROUNDS;
-    uint64_t counts[CLOCK_MAX_ROUNDS];
-    for (int i = 0; i < rounds; i++) {
-        uint64_t c = countdown_counts();
-        if (c == 0)
-            return 0;   // a timer that never ran out once will not the next time
-        int j = i;
-        for (; j > 0 && counts[j - 1] > c; j--)
-            counts[j] = counts[j - 1];
-        counts[j] = c;
-    }
-    return counts[rounds / 2] * PIT_HZ / COUNTDOWN;
+    out_delayed(PIT_COMMAND, PIT_CH2_LATCH);
+    uint8_t low = in_delayed(PIT_CHANNEL2);
+    uint8_t high = in_delayed(PIT_CHANNEL2);
+    return static_cast<uint16_t>(low | high << 8);
 }
 
-void Clock_Init() { rate = Clock_MeasureRate(START_ROUNDS); }
-uint64_t Clock_Now() { return rdtsc(); }
-uint64_t Clock_Rate() { return rate; }
+void Clock_Init()
+{
+    uint8_t control = in_delayed(SYSTEM_CONTROL);
+    out_delayed(SYSTEM_CONTROL, static_cast<uint8_t>((control & ~SPEAKER_ON) | GATE2));
+    out_delayed(PIT_COMMAND, PIT_CH2_LOHI_MODE2);
+    out_delayed(PIT_CHANNEL2, RELOAD_65536);
+    out_delayed(PIT_CHANNEL2, RELOAD_65536);
+    lastCount = read_count();
+    lastTicks = GetCurrentTimer();
+    now = 0;
+}
 
-// Whole seconds apart, so that the product cannot overflow at any rate.
+// The channel counts down, so the clocks since the last read are the
+// count's drop, modulo one turn. Whole turns missed in a longer gap show in
+// the ticks, GetDivisor() clocks each: the nearest whole number of turns.
+// Ticks can only have been lost, never added, so this never counts a turn
+// that did not pass.
+uint64_t Clock_Now()
+{
+    uint16_t count = read_count();
+    uint32_t ticks = GetCurrentTimer();
+    uint32_t clocks = static_cast<uint16_t>(lastCount - count);
+    uint64_t tick_clocks = static_cast<uint64_t>(ticks - lastTicks) * GetDivisor();
+    if (tick_clocks > clocks)
+        clocks += static_cast<uint32_t>((tick_clocks - clocks + TURN / 2) / TURN) * TURN;
+    lastCount = count;
+    lastTicks = ticks;
+    now += clocks;
+    return now;
+}
+
+uint64_t Clock_Rate() { return CLOCK_HZ; }
+
 uint64_t Clock_Counts(uint32_t micros)
 {
-    uint64_t us = micros;
-    return rate * (us / MICROS_PER_SECOND) + rate * (us % MICROS_PER_SECOND) / MICROS_PER_SECOND;
+    return CLOCK_HZ * micros / MICROS_PER_SECOND;
 }
 
 } // namespace kern

@@ -1,25 +1,22 @@
-// The kernel's clock: the processor's time-stamp counter, its rate measured
-// once at start-up against channel 2 of the interval timer. Unlike the tick
-// count it loses nothing when an emulator drops timer interrupts, and it
-// costs no port access to read.
+// The kernel's clock: channel 2 of the interval timer, counting down at
+// 1193182 Hz and read back through its latch. Its count comes from the
+// machine's own timebase (emulators compute it from their clock), so unlike
+// the tick count it loses nothing when an emulator drops timer interrupts.
 #pragma once
 #include <stdint.h>
 
 namespace kern {
 
-// Measures the counter's rate. Uses channel 2 (the speaker's timer, kept
-// silent) and leaves channel 0, the kernel's tick, alone.
+// Starts channel 2 running for good (its gate on, the speaker kept silent).
+// Leaves channel 0, the kernel's tick, alone.
 void Clock_Init();
+// Timer clocks since Clock_Init. Frame loop only: it keeps the count of
+// whole turns of the channel, so call it at least every 54.9 ms (one turn);
+// longer gaps are made up from the tick count, as far as its ticks arrived.
 uint64_t Clock_Now();
-// Counts per second; 0 until measured, or where channel 2 never ran out.
+// Counts per second: the timer's input clock.
 uint64_t Clock_Rate();
-// Counts in `micros` microseconds at the measured rate.
+// Counts in `micros` microseconds.
 uint64_t Clock_Counts(uint32_t micros);
-
-// One measurement: the median rate over `rounds` countdowns of channel 2
-// (at most CLOCK_MAX_ROUNDS), so that one round stretched by an emulator's
-// host cannot skew it.
-uint64_t Clock_MeasureRate(int rounds);
-const int CLOCK_MAX_ROUNDS = 9;
 
 } // namespace kern

@@ -45,6 +45,7 @@ void UpdateTimer()
 
 uint32_t GetTimer() { return lastTimer; }
 uint32_t GetFrequency() { return frequency; }
+uint32_t GetDivisor() { return divisor; }
 float GetDeltaTime() { return deltaTime; }
 uint32_t GetCurrentTimer() { return currentTimer; }
 

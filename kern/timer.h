@@ -10,6 +10,7 @@ void TimerInterrupt();      // interrupt context: one increment
 void UpdateTimer();         // once per frame
 uint32_t GetTimer();        // the count sampled by the last UpdateTimer
 uint32_t GetFrequency();
+uint32_t GetDivisor();      // input clocks of the timer per tick
 float GetDeltaTime();
 uint32_t GetCurrentTimer(); // the live count, read once
 

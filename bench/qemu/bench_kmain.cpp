@@ -9,10 +9,10 @@
 //   BENCH time <name> <median ns> <min ns> <frames> <triangles> <pixels>
 //   BENCH ticks <timer interrupts taken during the frames timed with them on>
 //   BENCH end <0 = every check passed>
+#include "bench/qemu/clock.h"
 #include "bench/scenes.h"
 #include "hw/hw.h"
 #include "kern/ckern.h"
-#include "kern/clock.h"
 #include "kern/command.h"
 #include "kern/console.h"
 #include "kern/font.h"
@@ -33,7 +33,7 @@ using kern::Triangle;
 // The emulator's isa-debug-exit device: a write of v ends it with exit
 // status (v << 1) | 1.
 const uint16_t DEBUG_EXIT = 0xF4;
-const int CALIBRATION_ROUNDS = kern::CLOCK_MAX_ROUNDS;   // about 120 ms of timer clocks
+const int CALIBRATION_ROUNDS = 4;   // about 220 ms of timer clocks
 const int FRAMES = 7;               // timed frames per benchmark, after one untimed
 const int CONSOLE_SLIDE_FRAMES = 12;  // the console is fully down after ten
 const int DIGITS = 24;
@@ -47,11 +47,6 @@ uint8_t expected_buffer[kern::SCREEN_BYTES];
 uint8_t expected_video[kern::SCREEN_BYTES];
 uint64_t rate;
 int failures;
-
-const uint64_t NS_PER_SECOND = 1000000000;
-
-// Nanoseconds in `counts` of the time-stamp counter at `rate` per second.
-uint64_t tsc_to_ns(uint64_t counts, uint64_t rate) { return rate == 0 ? 0 : counts * NS_PER_SECOND / rate; }
 
 uint8_t* video() { return reinterpret_cast<uint8_t*>(kern::VIDEO_MEMORY); }
 
@@ -107,9 +102,9 @@ void time(const char* name, uint32_t triangles, uint32_t pixels, Work work)
     uint64_t ns[FRAMES];
     work();
     for (int i = 0; i < FRAMES; i++) {
-        uint64_t start = kern::Clock_Now();
+        uint64_t start = read_tsc();
         work();
-        ns[i] = tsc_to_ns(kern::Clock_Now() - start, rate);
+        ns[i] = tsc_to_ns(read_tsc() - start, rate);
     }
     for (int i = 1; i < FRAMES; i++)
         for (int j = i; j > 0 && ns[j] < ns[j - 1]; j--) {
@@ -150,7 +145,7 @@ void check(const char* name, SceneId id, int count)
 
 void report_rate()
 {
-    rate = kern::Clock_MeasureRate(CALIBRATION_ROUNDS);
+    rate = tsc_rate(CALIBRATION_ROUNDS);
     put("BENCH rate");
     put_field(rate);
     put("\n");

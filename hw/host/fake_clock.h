@@ -1,10 +1,10 @@
 // Fake time for the host double: one virtual clock, in nanoseconds, behind
-// the processor's time-stamp counter, channel 2 of the interval timer (its
-// gate and output on port 0x61) and the VGA's retrace bit (port 0x3DA).
-// Every read of these moves the clock on, as polling takes time; a test
-// moves it on by hand for a frame's work.
+// channel 2 of the interval timer (mode 2, read back through its latch; its
+// gate on port 0x61) and the VGA's retrace bit (port 0x3DA). Every read of
+// these moves the clock on, as polling takes time; a test moves it on by
+// hand for a frame's work.
 //
-//   hwsim::clock_attach({});                   // 1 GHz counter, flipping bit
+//   hwsim::clock_attach({});                   // flipping retrace bit
 //   kern::Clock_Init();
 //   hwsim::clock_advance(5000000);             // 5 ms of drawing
 #pragma once
@@ -13,7 +13,6 @@
 namespace hwsim {
 
 struct ClockOptions {
-    uint64_t tsc_hz = 1000000000;
     uint32_t ns_per_read = 1000;
     // A display that times its retrace like a real one (bit 3 set for the
     // first retrace_ns of every refresh_ns); otherwise bit 3 flips on every
@@ -21,11 +20,6 @@ struct ClockOptions {
     bool timed_retrace = false;
     uint64_t refresh_ns = 14268477;   // 70.086 Hz
     uint64_t retrace_ns = 63555;      // two lines of 31.47 kHz
-    bool channel2_stuck = false;      // its output never rises
-    // The machine stops for stall_ns at this read (counted from 1): its
-    // host ran something else.
-    uint64_t stall_at_read = 0;
-    uint64_t stall_ns = 0;
 };
 
 void clock_attach(ClockOptions options);
@@ -33,5 +27,7 @@ uint64_t clock_ns();
 void clock_advance(uint64_t ns);
 // The refresh that `ns` falls in: retrace n begins at n * refresh_ns.
 uint64_t clock_refresh_index(uint64_t ns);
+// Timer clocks (1193182 Hz) in `ns`.
+uint64_t clock_timer_clocks(uint64_t ns);
 
 } // namespace hwsim

@@ -12,8 +12,6 @@ struct State {
     std::vector<Access> trace;
     std::map<uint16_t, InHandler> in;
     std::map<uint16_t, OutHandler> out;
-    TscHandler tsc;
-    uint64_t tsc_reads = 0;
     bool tracing = true;
     bool interrupts = false;
     bool entry_returns = false;
@@ -46,7 +44,6 @@ uint16_t answer(uint16_t port)
 void reset() { state() = State(); }
 void on_in(uint16_t port, InHandler handler) { state().in[port] = std::move(handler); }
 void on_out(uint16_t port, OutHandler handler) { state().out[port] = std::move(handler); }
-void on_rdtsc(TscHandler handler) { state().tsc = std::move(handler); }
 void set_tracing(bool on) { state().tracing = on; }
 const std::vector<Access>& trace() { return state().trace; }
 void clear_trace() { state().trace.clear(); }
@@ -115,13 +112,6 @@ void lidt(const void* descriptor)
 }
 
 void fninit() { state().fninits++; }
-
-uint64_t rdtsc()
-{
-    State& s = state();
-    return s.tsc ? s.tsc() : ++s.tsc_reads;
-}
-
 void call_entry(uint32_t address)
 {
     state().entered = address;

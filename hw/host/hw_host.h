@@ -37,7 +37,6 @@ struct Entry {
 };
 
 using InHandler = std::function<uint16_t(uint16_t port)>;
-using TscHandler = std::function<uint64_t()>;
 using OutHandler = std::function<void(uint16_t port, uint8_t value)>;
 
 // Forgets the trace, every device and the processor state.
@@ -47,9 +46,6 @@ void reset();
 void on_in(uint16_t port, InHandler handler);
 // Writes to `port` are passed to `handler` after being recorded.
 void on_out(uint16_t port, OutHandler handler);
-
-// rdtsc() is answered by `handler`; without one it counts up by one a read.
-void on_rdtsc(TscHandler handler);
 
 // Recording can be switched off for long runs (frame loops).
 void set_tracing(bool on);

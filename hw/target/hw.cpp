@@ -36,13 +36,6 @@ void lidt(const void* descriptor)
 
 void fninit() { asm volatile("fninit" : : : "memory"); }
 
-uint64_t rdtsc()
-{
-    uint32_t lo, hi;
-    asm volatile("rdtsc" : "=a"(lo), "=d"(hi));
-    return (static_cast<uint64_t>(hi) << 32) | lo;
-}
-
 void call_entry(uint32_t address)
 {
     reinterpret_cast<void (*)()>(address)();

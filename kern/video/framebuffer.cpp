@@ -10,6 +10,9 @@ const uint8_t IN_RETRACE = 0x08;
 // Mode 13h refreshes at 70.086 Hz, a retrace every 14268 us. Frames are held
 // 1% shorter than that: see WaitForVBlank.
 const uint32_t MIN_FRAME_US = 14126;
+// The clock moves between any two reads (a timer clock is 0.84 us); one that
+// stands still this long is no clock, and holds nothing.
+const int CLOCK_STILL_READS = 1000;
 
 static uint64_t lastRetrace;    // the clock when the last wait returned
 static uint32_t framesShown;    // retrace waits so far: one a frame
@@ -54,8 +57,8 @@ void Blit()
 // holds each frame to MIN_FRAME_US, about 71 a second. On a real display the
 // next retrace begins a whole period after the last, later than the clock's
 // hold ends even with the clock's rate 1% off, so the hold never delays a
-// retrace and the loop never misses one. Without a measured clock the hold
-// is zero and the retrace alone paces the loop.
+// retrace and the loop never misses one. Without a running clock the
+// retrace alone paces the loop.
 void WaitForVBlank()
 {
     while (inb(INPUT_STATUS) & IN_RETRACE) {
@@ -63,9 +66,14 @@ void WaitForVBlank()
     while (!(inb(INPUT_STATUS) & IN_RETRACE)) {
     }
     uint64_t hold = Clock_Counts(MIN_FRAME_US);
-    while (Clock_Now() - lastRetrace < hold) {
+    uint64_t now = Clock_Now();
+    for (int still = 0; now - lastRetrace < hold && still < CLOCK_STILL_READS; still++) {
+        uint64_t next = Clock_Now();
+        if (next != now)
+            still = 0;
+        now = next;
     }
-    lastRetrace = Clock_Now();
+    lastRetrace = now;
     framesShown = framesShown + 1;
 }
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <functional>
 
+#include "fake_clock.h"
 #include "fake_uart.h"
 #include "hw_host.h"
 #include "kern/ckern.h"
@@ -47,6 +48,9 @@ void run_kmain(int frames, std::function<void(int)> between = [](int) {})
 {
     hwsim::reset();
     hwsim::uart_attach();
+    hwsim::ClockOptions clock;
+    clock.ns_per_read = 20000;   // a frame's hold in a few hundred reads
+    hwsim::clock_attach(clock);
     hwsim::on_in(0x60, [](uint16_t) { return scancode; });
     static int reads;
     static int drawn;
@@ -117,7 +121,7 @@ TEST(Kmain, StartUpProgramsSerialFirstThenTimerThenClockThenControllers)
     };
     ASSERT_EQ(t[0], hwsim::out8(0x3F9, 0x00));       // UART interrupts off, the very first access
     long timer = first(hwsim::out8(0x43, 0x36));
-    long clock = first(hwsim::out8(0x43, 0xB0));     // channel 2 counts down for the clock
+    long clock = first(hwsim::out8(0x43, 0xB4));     // channel 2 runs as the clock
     long pic = first(hwsim::out8(0x20, 0x11));
     long retrace = first(hwsim::in8(0x3DA, 0x00));
     EXPECT_GT(timer, 0);
