@@ -38,11 +38,13 @@ static uint8_t in_delayed(uint16_t port)
     return value;
 }
 
+// Three port accesses and no I/O delays: the frame loop polls this, and
+// every access is a trip out of an emulator's translated code.
 static uint16_t read_count()
 {
-    out_delayed(PIT_COMMAND, PIT_CH2_LATCH);
-    uint8_t low = in_delayed(PIT_CHANNEL2);
-    uint8_t high = in_delayed(PIT_CHANNEL2);
+    outb(PIT_COMMAND, PIT_CH2_LATCH);
+    uint8_t low = inb(PIT_CHANNEL2);
+    uint8_t high = inb(PIT_CHANNEL2);
     return static_cast<uint16_t>(low | high << 8);
 }
 

@@ -18,9 +18,9 @@ inline uint8_t* back_buffer() { return reinterpret_cast<uint8_t*>(BACK_BUFFER); 
 
 void ClearScreen();
 void Blit();
-// Returns at the start of the next vertical retrace, and no sooner than
-// 14126 us of the clock (just under a real display's period) after the
-// previous call returned.
+// Returns at the start of the next vertical retrace, and no sooner than the
+// clock allows: one frame every 14126 us (just under a real display's
+// period), made up for where a frame came late.
 void WaitForVBlank();
 // Frames shown so far: one for every return of WaitForVBlank.
 uint32_t FramesShown();

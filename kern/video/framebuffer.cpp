@@ -14,7 +14,7 @@ const uint32_t MIN_FRAME_US = 14126;
 // stands still this long is no clock, and holds nothing.
 const int CLOCK_STILL_READS = 1000;
 
-static uint64_t lastRetrace;    // the clock when the last wait returned
+static uint64_t nextFrame;      // the clock when the next frame may be shown
 static uint32_t framesShown;    // retrace waits so far: one a frame
 
 const uint32_t WORD_BYTES = 4;
@@ -54,26 +54,32 @@ void Blit()
 
 // Emulated VGAs flip the retrace bit on every read, so the port wait alone
 // would let the loop run thousands of frames a second: after it, the clock
-// holds each frame to MIN_FRAME_US, about 71 a second. On a real display the
-// next retrace begins a whole period after the last, later than the clock's
-// hold ends even with the clock's rate 1% off, so the hold never delays a
-// retrace and the loop never misses one. Without a running clock the
-// retrace alone paces the loop.
+// holds the frames to one every MIN_FRAME_US, about 71 a second. The hold
+// runs on a schedule, not from the last return, so a frame that an
+// emulator's host delayed is made up by the next, up to a frame behind;
+// further behind, the schedule starts again from now. On a real display
+// the next retrace begins a whole period (14268 us) after the last, later
+// than the schedule's next time, so the hold never delays a retrace and the
+// loop never misses one. Without a running clock the retrace alone paces it.
 void WaitForVBlank()
 {
     while (inb(INPUT_STATUS) & IN_RETRACE) {
     }
     while (!(inb(INPUT_STATUS) & IN_RETRACE)) {
     }
-    uint64_t hold = Clock_Counts(MIN_FRAME_US);
+    uint64_t frame = Clock_Counts(MIN_FRAME_US);
     uint64_t now = Clock_Now();
-    for (int still = 0; now - lastRetrace < hold && still < CLOCK_STILL_READS; still++) {
+    // More than a frame ahead, the schedule is not this clock's: no hold.
+    bool ahead = now < nextFrame && nextFrame - now <= frame;
+    for (int still = 0; ahead && now < nextFrame && still < CLOCK_STILL_READS; still++) {
         uint64_t next = Clock_Now();
         if (next != now)
             still = 0;
         now = next;
     }
-    lastRetrace = now;
+    if (now >= nextFrame + frame || now < nextFrame)
+        nextFrame = now;
+    nextFrame += frame;
     framesShown = framesShown + 1;
 }
 
