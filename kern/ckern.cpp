@@ -25,6 +25,8 @@ const Vec3 UP = {0, FIXED_ONE, 0};
 // The camera the frame loop steers; also "home" and "fps" reach it.
 static Camera camera;
 
+void Kmain_Reset() { camera = Camera{}; }
+
 const char REMINDER[] = "REMEMBER! You only have 4MiB for your kernel before you clobber the stack!\n"
                         "Also 8MiB of allocable memory after the stack!";
 

@@ -67,4 +67,7 @@ Camera camera_step(Camera camera, CameraKeys keys);
 
 uint32_t testcmd(uint32_t first, uint32_t second);
 
+// For tests: back to the state at load, before any set-up.
+void Kmain_Reset();
+
 } // namespace kern

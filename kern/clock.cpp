@@ -25,6 +25,13 @@ static uint16_t lastCount;
 static uint32_t lastTicks;
 static uint64_t now;
 
+void Clock_Reset()
+{
+    lastCount = 0;
+    lastTicks = 0;
+    now = 0;
+}
+
 static void out_delayed(uint16_t port, uint8_t value)
 {
     outb(port, value);

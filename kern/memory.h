@@ -24,4 +24,7 @@ uint32_t mem_print_regions(uint32_t first, uint32_t second);
 uint32_t Mem_HeapPtr();
 uint32_t Mem_Regions();
 
+// For tests: back to the state at load, before any set-up.
+void Mem_Reset();
+
 } // namespace kern

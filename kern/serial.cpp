@@ -38,6 +38,13 @@ static uint32_t chip_ok;
 static ByteRing received;   // the interrupt side puts, Serial_GetCh takes
 static volatile uint32_t receiving;
 
+void Serial_Reset()
+{
+    chip_ok = 0;
+    ring_reset(received);
+    receiving = 0;
+}
+
 static void uart_out(uint16_t port, uint8_t value)
 {
     outb(port, value);

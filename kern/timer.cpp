@@ -17,6 +17,13 @@ static volatile uint32_t currentTimer; // written only by TimerInterrupt
 static uint32_t lastTimer;
 static float deltaTime;
 
+void Timer_Reset()
+{
+    currentTimer = 0;
+    lastTimer = 0;
+    deltaTime = 0;
+}
+
 static void pit_out(uint16_t port, uint8_t value)
 {
     outb(port, value);

@@ -146,4 +146,7 @@ inline void fill_run(uint8_t* at, uint32_t count, uint8_t colour)
         fill_long(at, count, value);
 }
 
+// For tests: back to the state at load, before any set-up.
+void Video_Reset();
+
 } // namespace kern

@@ -29,6 +29,8 @@ const uint8_t LSR_TRANSMITTER_EMPTY = 0x40;
 
 static bool serialInUse;
 
+void serialReset() { serialInUse = false; }
+
 static void uart_out(uint16_t port, uint8_t value)
 {
     outb(port, value);

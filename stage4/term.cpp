@@ -18,6 +18,18 @@ static uint8_t ATTRIB = 0x1F;
 static char cmdBuffer[CMD_BUFFER_SIZE];
 static uint16_t cmdIt;
 static char chars[128];
+
+void termReset()
+{
+    _curX = 0;
+    _curY = 0;
+    ATTRIB = 0x1F;
+    for (uint16_t i = 0; i < CMD_BUFFER_SIZE; i++)
+        cmdBuffer[i] = 0;
+    cmdIt = 0;
+    for (char& c : chars)
+        c = 0;
+}
 static const char nums[10] = {'0', '1', '2', '3', '4', '5', '6', '7', '8', '9'};
 static const char numsx[16] = {'0', '1', '2', '3', '4', '5', '6', '7',
                                '8', '9', 'A', 'B', 'C', 'D', 'E', 'F'};

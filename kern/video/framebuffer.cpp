@@ -17,6 +17,12 @@ const int CLOCK_STILL_READS = 1000;
 static uint64_t lastRetrace;    // the clock when the last wait returned
 static uint32_t framesShown;    // retrace waits so far: one a frame
 
+void Video_Reset()
+{
+    lastRetrace = 0;
+    framesShown = 0;
+}
+
 const uint32_t WORD_BYTES = 4;
 
 // rep stosl: stores EAX to [EDI] ECX times, upwards (the direction flag is

@@ -40,6 +40,7 @@ uint32_t test_command(uint32_t, uint32_t)
 // The table as the running kernel has it: help, clear, meminfo, memregion, test.
 void standard_table()
 {
+    probeCalls = 0;
     hwsim::reset();
     hwsim::uart_attach();
     Serial_Initialize();
