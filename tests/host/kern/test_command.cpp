@@ -10,6 +10,7 @@
 #include "kern/console.h"
 #include "kern/memory.h"
 #include "kern/serial.h"
+#include "kern/startup.h"
 #include "kern/texture.h"
 
 using namespace kern;
@@ -43,12 +44,7 @@ void standard_table()
     probeCalls = 0;
     hwsim::reset();
     hwsim::uart_attach();
-    Serial_Initialize();
-    Mem_EarlyInit();
-    Console_Init();
-    Command_Init();
-    Texture_Init();
-    Mem_LateInit();
+    start_modules();
     Command_Register("test", test_command);
 }
 
