@@ -1,4 +1,5 @@
 #include "boot/vga.h"
+#include "hw/machine.h"
 #include "boot/palette.h"
 #include "hw/hw.h"
 
@@ -6,10 +7,10 @@ namespace {
 
 const uint16_t MISC_OUTPUT = 0x3C2;
 const uint16_t SEQ_INDEX = 0x3C4;
-const uint16_t CRTC_INDEX = 0x3D4;
+const uint16_t CRTC_INDEX = machine::CRTC_INDEX;
 const uint16_t GC_INDEX = 0x3CE;
 const uint16_t ATTR_INDEX = 0x3C0; // index and data alternate on one port
-const uint16_t INPUT_STATUS = 0x3DA; // a read resets the attribute flip-flop
+const uint16_t INPUT_STATUS = machine::VGA_INPUT_STATUS;
 const uint16_t DAC_WRITE_INDEX = 0x3C8;
 const uint16_t DAC_DATA = 0x3C9;
 

@@ -1,13 +1,14 @@
 // Channel 2 of the 8253/8254 as a free-running clock. Its gate is bit 0 of
 // port 0x61; bit 1 would connect its output to the speaker and stays clear.
 #include "kern/clock.h"
+#include "hw/machine.h"
 #include "hw/hw.h"
 #include "kern/timer.h"
 
 namespace kern {
 
 const uint16_t PIT_CHANNEL2 = 0x42;
-const uint16_t PIT_COMMAND = 0x43;
+const uint16_t PIT_COMMAND = machine::PIT_COMMAND;
 const uint16_t SYSTEM_CONTROL = 0x61;
 // 10 11 010 0: channel 2, low byte then high byte, mode 2 (rate generator:
 // counts down to 1 and reloads, for ever), binary.

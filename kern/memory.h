@@ -2,11 +2,12 @@
 // from 0xC03FFFFF, each region recorded with its size and requester.
 #pragma once
 #include <stdint.h>
+#include "hw/machine.h"
 
 namespace kern {
 
-const uint32_t HEAP_FIRST = 0xC03FFFFF;
-const uint32_t HEAP_LAST = 0xC0BFFFFF;
+const uint32_t HEAP_FIRST = machine::HEAP_FIRST;
+const uint32_t HEAP_LAST = machine::HEAP_LAST;
 const uint32_t HEAP_SIZE = 0x800000;
 const uint32_t MAX_REGIONS = 32;
 

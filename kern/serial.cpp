@@ -2,12 +2,13 @@
 // on the transmitter; input arrives by the received-data interrupt into a
 // ring that the frame loop reads.
 #include "kern/serial.h"
+#include "hw/machine.h"
 #include "hw/hw.h"
 #include "kern/ring.h"
 
 namespace kern {
 
-const uint16_t COM1 = 0x3F8;
+const uint16_t COM1 = machine::COM1;
 const uint16_t UART_DATA = COM1 + 0;      // THR / RBR; divisor low with DLAB
 const uint16_t UART_IER = COM1 + 1;       // interrupt enable; divisor high with DLAB
 const uint16_t UART_FCR = COM1 + 2;

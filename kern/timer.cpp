@@ -1,11 +1,12 @@
 // The interval timer: channel 0 of the 8253/8254 and its tick count.
 #include "kern/timer.h"
+#include "hw/machine.h"
 #include "hw/hw.h"
 
 namespace kern {
 
 const uint16_t PIT_CHANNEL0 = 0x40;
-const uint16_t PIT_COMMAND = 0x43;
+const uint16_t PIT_COMMAND = machine::PIT_COMMAND;
 // Channel 0, low byte then high byte, mode 3 (square wave), binary.
 const uint8_t PIT_CH0_LOHI_MODE3 = 0x36;
 

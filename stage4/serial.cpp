@@ -1,11 +1,12 @@
 // The loader's serial copy: a 16550 at 0x3F8, transmit only, every port
 // access followed by the I/O delay.
 #include "stage4/serial.h"
+#include "hw/machine.h"
 #include "hw/hw.h"
 
 namespace loader {
 
-const uint16_t COM1 = 0x3F8;
+const uint16_t COM1 = machine::COM1;
 const uint16_t UART_DATA = COM1 + 0;      // THR / RBR; divisor low with DLAB
 const uint16_t UART_IER = COM1 + 1;       // interrupt enable; divisor high with DLAB
 const uint16_t UART_FCR = COM1 + 2;

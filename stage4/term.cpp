@@ -1,12 +1,13 @@
 // The loader's text terminal.
 #include "stage4/term.h"
+#include "hw/machine.h"
 #include "hw/hw.h"
 #include "stage4/serial.h"
 
 namespace loader {
 
-const uint32_t SCREEN = 0xB8000;
-const uint16_t CRTC_INDEX = 0x3D4;
+const uint32_t SCREEN = machine::TEXT_SCREEN;
+const uint16_t CRTC_INDEX = machine::CRTC_INDEX;
 const uint16_t CRTC_DATA = 0x3D5;
 const uint8_t CRTC_CURSOR_HIGH = 0x0E;
 const uint8_t CRTC_CURSOR_LOW = 0x0F;
