@@ -33,34 +33,21 @@ void Clock_Reset()
     now = 0;
 }
 
-static void out_delayed(uint16_t port, uint8_t value)
-{
-    outb(port, value);
-    io_delay();
-}
-
-static uint8_t in_delayed(uint16_t port)
-{
-    uint8_t value = inb(port);
-    io_delay();
-    return value;
-}
-
 static uint16_t read_count()
 {
-    out_delayed(PIT_COMMAND, PIT_CH2_LATCH);
-    uint8_t low = in_delayed(PIT_CHANNEL2);
-    uint8_t high = in_delayed(PIT_CHANNEL2);
+    outb_delayed(PIT_COMMAND, PIT_CH2_LATCH);
+    uint8_t low = inb_delayed(PIT_CHANNEL2);
+    uint8_t high = inb_delayed(PIT_CHANNEL2);
     return static_cast<uint16_t>(low | high << 8);
 }
 
 void Clock_Init()
 {
-    uint8_t control = in_delayed(SYSTEM_CONTROL);
-    out_delayed(SYSTEM_CONTROL, static_cast<uint8_t>((control & ~SPEAKER_ON) | GATE2));
-    out_delayed(PIT_COMMAND, PIT_CH2_LOHI_MODE2);
-    out_delayed(PIT_CHANNEL2, RELOAD_65536);
-    out_delayed(PIT_CHANNEL2, RELOAD_65536);
+    uint8_t control = inb_delayed(SYSTEM_CONTROL);
+    outb_delayed(SYSTEM_CONTROL, static_cast<uint8_t>((control & ~SPEAKER_ON) | GATE2));
+    outb_delayed(PIT_COMMAND, PIT_CH2_LOHI_MODE2);
+    outb_delayed(PIT_CHANNEL2, RELOAD_65536);
+    outb_delayed(PIT_CHANNEL2, RELOAD_65536);
     lastCount = read_count();
     lastTicks = GetCurrentTimer();
     now = 0;

@@ -46,48 +46,35 @@ void Serial_Reset()
     receiving = 0;
 }
 
-static void uart_out(uint16_t port, uint8_t value)
-{
-    outb(port, value);
-    io_delay();
-}
-
-static uint8_t uart_in(uint16_t port)
-{
-    uint8_t value = inb(port);
-    io_delay();
-    return value;
-}
-
 int32_t Serial_Initialize()
 {
     chip_ok = 0;
     receiving = 0;
-    uart_out(UART_IER, IER_NONE);
-    uart_out(UART_LCR, LCR_DLAB);
-    uart_out(UART_DATA, DIVISOR_LOW);
-    uart_out(UART_IER, DIVISOR_HIGH);
-    uart_out(UART_LCR, LCR_8N1);
-    uart_out(UART_FCR, FCR_ENABLE_CLEAR_14);
-    uart_out(UART_MCR, MCR_DTR_RTS_OUT2);
+    outb_delayed(UART_IER, IER_NONE);
+    outb_delayed(UART_LCR, LCR_DLAB);
+    outb_delayed(UART_DATA, DIVISOR_LOW);
+    outb_delayed(UART_IER, DIVISOR_HIGH);
+    outb_delayed(UART_LCR, LCR_8N1);
+    outb_delayed(UART_FCR, FCR_ENABLE_CLEAR_14);
+    outb_delayed(UART_MCR, MCR_DTR_RTS_OUT2);
 
     // A chip that does not echo its own byte in loopback is missing or
     // faulty; it stays in loopback so nothing garbled reaches the line.
-    uart_out(UART_MCR, MCR_LOOPBACK_TEST);
-    uart_out(UART_DATA, LOOPBACK_BYTE);
-    if (uart_in(UART_DATA) != LOOPBACK_BYTE)
+    outb_delayed(UART_MCR, MCR_LOOPBACK_TEST);
+    outb_delayed(UART_DATA, LOOPBACK_BYTE);
+    if (inb_delayed(UART_DATA) != LOOPBACK_BYTE)
         return 1;
 
-    uart_out(UART_MCR, MCR_NORMAL);
+    outb_delayed(UART_MCR, MCR_NORMAL);
     chip_ok = 1;
     return 0;
 }
 
 void Serial_Outb(uint8_t byte)
 {
-    while ((uart_in(UART_LSR) & LSR_THR_EMPTY) == 0) {
+    while ((inb_delayed(UART_LSR) & LSR_THR_EMPTY) == 0) {
     }
-    uart_out(UART_DATA, byte);
+    outb_delayed(UART_DATA, byte);
 }
 
 void Serial_EnableReceive()
@@ -95,7 +82,7 @@ void Serial_EnableReceive()
     if (chip_ok == 0)
         return;
     receiving = 1;
-    uart_out(UART_IER, IER_RECEIVED_DATA);
+    outb_delayed(UART_IER, IER_RECEIVED_DATA);
 }
 
 // A NUL stands for nothing to the console and reads as an empty ring, so it
@@ -113,8 +100,8 @@ void Serial_Interrupt()
 {
     if (receiving == 0)
         return;
-    for (uint32_t n = 0; n < RING_SIZE && (uart_in(UART_LSR) & LSR_DATA_READY) != 0; n++)
-        keep(uart_in(UART_DATA));
+    for (uint32_t n = 0; n < RING_SIZE && (inb_delayed(UART_LSR) & LSR_DATA_READY) != 0; n++)
+        keep(inb_delayed(UART_DATA));
 }
 
 uint8_t Serial_GetCh() { return ring_get(received); }

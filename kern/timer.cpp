@@ -25,17 +25,11 @@ void Timer_Reset()
     deltaTime = 0;
 }
 
-static void pit_out(uint16_t port, uint8_t value)
-{
-    outb(port, value);
-    io_delay();
-}
-
 void InitTimer()
 {
-    pit_out(PIT_COMMAND, PIT_CH0_LOHI_MODE3);
-    pit_out(PIT_CHANNEL0, static_cast<uint8_t>(divisor));
-    pit_out(PIT_CHANNEL0, static_cast<uint8_t>(divisor >> 8));
+    outb_delayed(PIT_COMMAND, PIT_CH0_LOHI_MODE3);
+    outb_delayed(PIT_CHANNEL0, static_cast<uint8_t>(divisor));
+    outb_delayed(PIT_CHANNEL0, static_cast<uint8_t>(divisor >> 8));
 }
 
 // Interrupt context: integer work only, the stubs keep no x87 state.

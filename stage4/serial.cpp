@@ -32,35 +32,22 @@ static bool serialInUse;
 
 void serialReset() { serialInUse = false; }
 
-static void uart_out(uint16_t port, uint8_t value)
-{
-    outb(port, value);
-    io_delay();
-}
-
-static uint8_t uart_in(uint16_t port)
-{
-    uint8_t value = inb(port);
-    io_delay();
-    return value;
-}
-
 bool serialInit()
 {
-    uart_out(UART_IER, IER_NONE);
-    uart_out(UART_LCR, LCR_DLAB);
-    uart_out(UART_DATA, DIVISOR_LOW);
-    uart_out(UART_IER, DIVISOR_HIGH);
-    uart_out(UART_LCR, LCR_8N1);
-    uart_out(UART_FCR, FCR_ENABLE_CLEAR_14);
-    uart_out(UART_MCR, MCR_DTR_RTS_OUT2);
+    outb_delayed(UART_IER, IER_NONE);
+    outb_delayed(UART_LCR, LCR_DLAB);
+    outb_delayed(UART_DATA, DIVISOR_LOW);
+    outb_delayed(UART_IER, DIVISOR_HIGH);
+    outb_delayed(UART_LCR, LCR_8N1);
+    outb_delayed(UART_FCR, FCR_ENABLE_CLEAR_14);
+    outb_delayed(UART_MCR, MCR_DTR_RTS_OUT2);
     // A chip that does not echo its byte in loopback stays there, so that
     // nothing garbled reaches the line.
-    uart_out(UART_MCR, MCR_LOOPBACK_TEST);
-    uart_out(UART_DATA, LOOPBACK_BYTE);
-    serialInUse = uart_in(UART_DATA) == LOOPBACK_BYTE;
+    outb_delayed(UART_MCR, MCR_LOOPBACK_TEST);
+    outb_delayed(UART_DATA, LOOPBACK_BYTE);
+    serialInUse = inb_delayed(UART_DATA) == LOOPBACK_BYTE;
     if (serialInUse)
-        uart_out(UART_MCR, MCR_NORMAL);
+        outb_delayed(UART_MCR, MCR_NORMAL);
     return serialInUse;
 }
 
@@ -69,7 +56,7 @@ bool serialInit()
 static void wait_status(uint8_t bits)
 {
     for (uint32_t reads = 0; reads < SERIAL_WAIT_READS; reads++)
-        if ((uart_in(UART_LSR) & bits) == bits)
+        if ((inb_delayed(UART_LSR) & bits) == bits)
             return;
     serialInUse = false;
 }
@@ -80,7 +67,7 @@ void serialPut(uint8_t byte)
         return;
     wait_status(LSR_THR_EMPTY);
     if (serialInUse)
-        uart_out(UART_DATA, byte);
+        outb_delayed(UART_DATA, byte);
 }
 
 void serialFlush()

@@ -49,10 +49,8 @@ static volatile uint8_t* cell(int row, int col)
 
 static void crtc_write(uint8_t index, uint8_t value)
 {
-    outb(CRTC_INDEX, index);
-    io_delay();
-    outb(CRTC_DATA, value);
-    io_delay();
+    outb_delayed(CRTC_INDEX, index);
+    outb_delayed(CRTC_DATA, value);
 }
 
 void MovCur(uint8_t x, uint8_t y)
