@@ -16,12 +16,13 @@ import subprocess
 import tempfile
 import time
 
+# Each: the clock tools/qemu_args.sh sets, then arguments of its own.
 CONFIGS = {
-    "boot.sh (real time)": [],
-    "retrace=precise": ["-vga", "std,retrace=precise"],
-    "icount shift=5": ["-icount", "shift=5"],
-    "icount shift=5,align=on": ["-icount", "shift=5,align=on"],
-    "real time, busy neighbour": [],
+    "boot.sh (real time)": ("realtime", []),
+    "retrace=precise": ("realtime", ["-vga", "std,retrace=precise"]),
+    "icount shift=5": ("icount", []),
+    "icount shift=5,align=on": ("realtime", ["-icount", "shift=5,align=on"]),
+    "real time, busy neighbour": ("realtime", []),
 }
 REMINDER = b"Also 8MiB of allocable memory after the stack!"
 
@@ -35,13 +36,18 @@ def symbol(build, name):
     raise SystemExit("no symbol " + name)
 
 
-def qemu(build, extra, workdir, tag):
+def machine(build, clock):
+    script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools", "qemu_args.sh")
+    return subprocess.run([script, os.path.join(build, "disk.img"), clock],
+                          capture_output=True, text=True, check=True).stdout.splitlines()
+
+
+def qemu(build, config, workdir, tag):
+    clock, extra = config
     serial = os.path.join(workdir, tag + ".serial")
     monitor = os.path.join(workdir, tag + ".qmp")
-    args = ["qemu-system-i386", "-display", "none", "-nic", "none", "-no-reboot", "-m", "64",
-            "-serial", "file:" + serial, "-qmp", "unix:%s,server=on,wait=off" % monitor,
-            "-drive", "file=%s,format=raw,if=ide,index=0,media=disk,snapshot=on"
-            % os.path.join(build, "disk.img")] + extra
+    args = (["qemu-system-i386", "-display", "none"] + machine(build, clock) +
+            ["-serial", "file:" + serial, "-qmp", "unix:%s,server=on,wait=off" % monitor] + extra)
     proc = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     return proc, serial, monitor
 
@@ -80,12 +86,12 @@ def read_word(f, address):
     return int(reply.split(":")[1].split()[0], 16)
 
 
-def measure(build, name, extra, seconds, counter):
+def measure(build, name, config, seconds, counter):
     with tempfile.TemporaryDirectory() as workdir:
         neighbour = None
         if "busy" in name:
-            neighbour = qemu(build, [], workdir, "neighbour")[0]
-        proc, serial, monitor = qemu(build, extra, workdir, "machine")
+            neighbour = qemu(build, ("realtime", []), workdir, "neighbour")[0]
+        proc, serial, monitor = qemu(build, config, workdir, "machine")
         try:
             sock = connect(monitor)
             deadline = time.time() + 60
@@ -114,9 +120,9 @@ def main():
     parser.add_argument("--only")
     args = parser.parse_args()
     counter = symbol(args.build, "kern::framesShown")
-    for name, extra in CONFIGS.items():
+    for name, config in CONFIGS.items():
         if not args.only or args.only in name:
-            measure(args.build, name, extra, args.seconds, counter)
+            measure(args.build, name, config, args.seconds, counter)
 
 
 if __name__ == "__main__":

@@ -28,11 +28,10 @@ mkdir -p "$logs"
 # gives exit status (v << 1) | 1, so 1 means every check passed.
 boot() {
     local clock=$1 run=$2 status=0
-    local extra=()
-    [ "$clock" = icount ] && extra=(-icount shift=5)
-    timeout 300 qemu-system-i386 -display none -nic none -no-reboot -m 64 "${extra[@]}" \
-        -serial "file:$logs/$clock.$run.txt" -device isa-debug-exit,iobase=0xf4,iosize=0x04 \
-        -drive "file=$image,format=raw,if=ide,index=0,media=disk,snapshot=on" || status=$?
+    local machine
+    mapfile -t machine < <(tools/qemu_args.sh "$image" "$clock")
+    timeout 300 qemu-system-i386 -display none "${machine[@]}" \
+        -serial "file:$logs/$clock.$run.txt" -device isa-debug-exit,iobase=0xf4,iosize=0x04 || status=$?
     if [ "$status" -ne 1 ]; then
         echo "qemu_bench: the $clock run $run ended with status $status:" >&2
         cat "$logs/$clock.$run.txt" >&2

@@ -10,10 +10,8 @@
 // plain per-pixel one; the program stops if a single pixel differs. After the runs it prints each figure as a ratio to the baseline
 // and says which of the performance targets are met.
 #include <benchmark/benchmark.h>
-#include <errno.h>
 #include <stdio.h>
 #include <string.h>
-#include <sys/mman.h>
 
 #include <algorithm>
 #include <map>
@@ -21,6 +19,7 @@
 #include <vector>
 
 #include "bench/scenes.h"
+#include "hw/host/fixed_ranges.h"
 #include "hw/host/hw_host.h"
 #include "kern/console.h"
 #include "kern/video.h"
@@ -30,7 +29,6 @@ using kern::Triangle;
 
 namespace {
 
-const uintptr_t PAGE = 4096;
 const size_t FRAME = kern::SCREEN_BYTES;
 
 // Targets, each a ratio measured in one run.
@@ -45,19 +43,6 @@ uint32_t pixels[bench::SCENE_COUNT];
 Triangle cube[bench::CUBE_TRIANGLES];
 
 uint8_t* video() { return reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(kern::VIDEO_MEMORY)); }
-
-bool map_fixed(uintptr_t address, size_t length)
-{
-    uintptr_t base = address & ~(PAGE - 1);
-    size_t size = (address + length - base + PAGE - 1) & ~(PAGE - 1);
-    void* want = reinterpret_cast<void*>(base);
-    void* got = mmap(want, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
-    if (got == want)
-        return true;
-    fprintf(stderr, "render_bench: cannot map %#zx bytes at %#zx: %s\n", size, static_cast<size_t>(base),
-            got == MAP_FAILED ? strerror(errno) : "placed elsewhere");
-    return false;
-}
 
 std::string scene_name(SceneId id) { return std::string("BM_Scene") + bench::scene_info(id).letter; }
 
@@ -159,7 +144,7 @@ bool fill_run_exact()
 
 bool prepare()
 {
-    if (!map_fixed(kern::BACK_BUFFER, FRAME) || !map_fixed(kern::VIDEO_MEMORY, FRAME))
+    if (!hwsim::map_fixed_ranges())
         return false;
     if (!fill_run_exact())
         return false;

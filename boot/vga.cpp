@@ -1,4 +1,5 @@
 #include "boot/vga.h"
+#include "hw/machine.h"
 #include "boot/palette.h"
 #include "hw/hw.h"
 
@@ -6,10 +7,10 @@ namespace {
 
 const uint16_t MISC_OUTPUT = 0x3C2;
 const uint16_t SEQ_INDEX = 0x3C4;
-const uint16_t CRTC_INDEX = 0x3D4;
+const uint16_t CRTC_INDEX = machine::CRTC_INDEX;
 const uint16_t GC_INDEX = 0x3CE;
 const uint16_t ATTR_INDEX = 0x3C0; // index and data alternate on one port
-const uint16_t INPUT_STATUS = 0x3DA; // a read resets the attribute flip-flop
+const uint16_t INPUT_STATUS = machine::VGA_INPUT_STATUS;
 const uint16_t DAC_WRITE_INDEX = 0x3C8;
 const uint16_t DAC_DATA = 0x3C9;
 
@@ -17,7 +18,7 @@ const uint16_t DAC_DATA = 0x3C9;
 const uint8_t MISC = 0x63;
 // Chain-4 on, all four planes writable, 8-dot characters.
 const uint8_t SEQ[5] = {0x03, 0x01, 0x0F, 0x00, 0x0E};
-// 320x200 timing; register 0x11 bit 7 write-protects 0-7 and is written last.
+// 320x200 timing; register 0x11 bit 7 write-protects 0-7, so it is cleared first.
 const uint8_t CRTC[25] = {0x5F, 0x4F, 0x50, 0x82, 0x54, 0x80, 0xBF, 0x1F, 0x00,
                           0x41, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x9C, 0x0E,
                           0x8F, 0x28, 0x40, 0x96, 0xB9, 0xA3, 0xFF};

@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "hw/machine.h"
 #include "fake_ata.h"
 #include "fake_uart.h"
 #include "hw_host.h"
@@ -39,7 +40,7 @@ struct Range {
     uint64_t length;
 };
 
-const uint32_t TEXT_SCREEN = 0xB8000;
+const uint32_t TEXT_SCREEN = machine::TEXT_SCREEN;
 const uint32_t PAGE = 0x1000;
 const uint64_t LOW_LIMIT = 1ull << 32;
 

@@ -15,6 +15,21 @@ void outb(uint16_t port, uint8_t value);
 // takes about a microsecond on the ISA bus and lets slow devices settle.
 void io_delay();
 
+// A port access followed by the I/O delay, for the devices that want the
+// pause after each (timer, interrupt controllers, UART, ATA, CRTC).
+inline void outb_delayed(uint16_t port, uint8_t value)
+{
+    outb(port, value);
+    io_delay();
+}
+
+inline uint8_t inb_delayed(uint16_t port)
+{
+    uint8_t value = inb(port);
+    io_delay();
+    return value;
+}
+
 void cli();
 void sti();
 void hlt();

@@ -25,6 +25,8 @@ const Vec3 UP = {0, FIXED_ONE, 0};
 // The camera the frame loop steers; also "home" and "fps" reach it.
 static Camera camera;
 
+void Kmain_Reset() { camera = Camera{}; }
+
 const char REMINDER[] = "REMEMBER! You only have 4MiB for your kernel before you clobber the stack!\n"
                         "Also 8MiB of allocable memory after the stack!";
 
@@ -171,48 +173,8 @@ static void register_commands()
     Command_Register("fps", _cmd_fps);
 }
 
-static void start_up()
+void start_scene(Triangle scene[SCENE_TRIANGLES])
 {
-    Serial_Initialize();
-    Mem_EarlyInit();
-    LoadFont();
-    Console_Init();
-    Command_Init();
-    InitTimer();
-    Clock_Init();   // frames are paced by it; measured with interrupts still off
-    idt_init();     // interrupts on from here
-    Serial_EnableReceive();
-    InitKeyboard();
-    Texture_Init();
-    Mem_LateInit();
-}
-
-static void frame(const Triangle* scene)
-{
-    UpdateTimer();
-    ClearScreen();
-    Console_Update();
-    camera = camera_step(camera, read_camera_keys());
-    set_camera_rotation(camera.pitch, camera.yaw, 0);
-    set_camera_position(camera.position.x, camera.position.y, camera.position.z);
-    set_model_offset(0, 0, 0);
-    draw_buffer(scene, SCENE_TRIANGLES);
-    Console_Draw();
-    WaitForVBlank();
-    Blit();
-    Fps_Frame();
-    UpdateKeyboard();
-}
-
-} // namespace kern
-
-using namespace kern;
-
-void kmain()
-{
-    start_up();
-
-    Triangle scene[SCENE_TRIANGLES];
     build_scene(scene);
     cull_back(1);
     model_transform(1);
@@ -226,7 +188,25 @@ void kmain()
 
     register_commands();
     Console_WriteLine(REMINDER);
+}
 
+void frame(const Triangle* scene)
+{
+    frame_begin();
+    camera = camera_step(camera, read_camera_keys());
+    frame_draw(scene, SCENE_TRIANGLES, camera.position, camera.pitch, camera.yaw);
+    frame_end();
+}
+
+} // namespace kern
+
+using namespace kern;
+
+void kmain()
+{
+    start_up();
+    Triangle scene[SCENE_TRIANGLES];
+    start_scene(scene);
     for (;;)
         frame(scene);
 }

@@ -2,6 +2,7 @@
 #pragma once
 #include <stdint.h>
 #include "kern/raster.h"
+#include "kern/startup.h"
 
 extern "C" {
 // The kernel's entry (krnasm.S): interrupts off, x87 reset, kmain, and a
@@ -66,5 +67,16 @@ CameraKeys read_camera_keys();
 Camera camera_step(Camera camera, CameraKeys keys);
 
 uint32_t testcmd(uint32_t first, uint32_t second);
+
+// The built-in scene in `scene`, every pipeline stage on, the camera home,
+// the kernel's commands registered and the reminder line written.
+void start_scene(Triangle scene[SCENE_TRIANGLES]);
+
+// One frame of the loop: the camera steered by the keys held, the scene and
+// the console drawn, shown after the retrace.
+void frame(const Triangle* scene);
+
+// For tests: back to the state at load, before any set-up.
+void Kmain_Reset();
 
 } // namespace kern

@@ -1,13 +1,14 @@
 // Channel 2 of the 8253/8254 as a free-running clock. Its gate is bit 0 of
 // port 0x61; bit 1 would connect its output to the speaker and stays clear.
 #include "kern/clock.h"
+#include "hw/machine.h"
 #include "hw/hw.h"
 #include "kern/timer.h"
 
 namespace kern {
 
 const uint16_t PIT_CHANNEL2 = 0x42;
-const uint16_t PIT_COMMAND = 0x43;
+const uint16_t PIT_COMMAND = machine::PIT_COMMAND;
 const uint16_t SYSTEM_CONTROL = 0x61;
 // 10 11 010 0: channel 2, low byte then high byte, mode 2 (rate generator:
 // counts down to 1 and reloads, for ever), binary.
@@ -25,17 +26,11 @@ static uint16_t lastCount;
 static uint32_t lastTicks;
 static uint64_t now;
 
-static void out_delayed(uint16_t port, uint8_t value)
+void Clock_Reset()
 {
-    outb(port, value);
-    io_delay();
-}
-
-static uint8_t in_delayed(uint16_t port)
-{
-    uint8_t value = inb(port);
-    io_delay();
-    return value;
+    lastCount = 0;
+    lastTicks = 0;
+    now = 0;
 }
 
 // Three port accesses and no I/O delays: the frame loop polls this, and
@@ -50,11 +45,11 @@ static uint16_t read_count()
 
 void Clock_Init()
 {
-    uint8_t control = in_delayed(SYSTEM_CONTROL);
-    out_delayed(SYSTEM_CONTROL, static_cast<uint8_t>((control & ~SPEAKER_ON) | GATE2));
-    out_delayed(PIT_COMMAND, PIT_CH2_LOHI_MODE2);
-    out_delayed(PIT_CHANNEL2, RELOAD_65536);
-    out_delayed(PIT_CHANNEL2, RELOAD_65536);
+    uint8_t control = inb_delayed(SYSTEM_CONTROL);
+    outb_delayed(SYSTEM_CONTROL, static_cast<uint8_t>((control & ~SPEAKER_ON) | GATE2));
+    outb_delayed(PIT_COMMAND, PIT_CH2_LOHI_MODE2);
+    outb_delayed(PIT_CHANNEL2, RELOAD_65536);
+    outb_delayed(PIT_CHANNEL2, RELOAD_65536);
     lastCount = read_count();
     lastTicks = GetCurrentTimer();
     now = 0;

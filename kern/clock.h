@@ -19,4 +19,7 @@ uint64_t Clock_Rate();
 // Counts in `micros` microseconds.
 uint64_t Clock_Counts(uint32_t micros);
 
+// For tests: back to the state at load, before any set-up.
+void Clock_Reset();
+
 } // namespace kern

@@ -21,6 +21,8 @@ struct CommandList {
 
 static CommandList cmdlist;
 
+void Command_Reset() { cmdlist = CommandList{}; }
+
 // The table's region starts wherever the heap stood, at an odd address in
 // the running system: entries are moved as bytes, which x86 does as one
 // unaligned word.

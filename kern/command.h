@@ -20,4 +20,7 @@ void Command_Exec();
 int32_t Command_Count();
 int32_t Command_Uses(int32_t index);
 
+// For tests: back to the state at load, before any set-up.
+void Command_Reset();
+
 } // namespace kern

@@ -40,6 +40,16 @@ static Fixed console_offset = OFFSET_HIDDEN;
 static int view_back;                                // lines the view stands above the newest
 static SerialDecoder serial_decoder;
 
+void Console_Reset()
+{
+    __builtin_memset(out_lines, 0, sizeof out_lines);
+    console_open = 0;
+    console_offset = OFFSET_HIDDEN;
+    view_back = 0;
+    serial_decoder = SerialDecoder{};
+    Input_Reset();
+}
+
 // A new line brings the view back to the newest.
 static void scroll()
 {

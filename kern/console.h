@@ -26,4 +26,7 @@ int Console_InputIndex();
 int32_t Console_Offset();
 int Console_ViewBack();
 
+// For tests: back to the state at load, before any set-up (the input line too).
+void Console_Reset();
+
 } // namespace kern

@@ -15,6 +15,14 @@ static uint64_t window_start;   // the clock at the last latch
 static uint32_t window_frames;  // frames since then
 static uint32_t latest;
 
+void Fps_Reset()
+{
+    window_open = false;
+    window_start = 0;
+    window_frames = 0;
+    latest = 0;
+}
+
 uint32_t frames_per_second(uint32_t frames, uint64_t elapsed, uint64_t rate)
 {
     if (elapsed == 0)

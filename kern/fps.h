@@ -27,4 +27,7 @@ void fps_line(uint32_t fps, Vec3 position, int32_t pitch, int32_t yaw, char line
 // where the digits are all zero (-0.0).
 char* fixed_text(Fixed value, char text[FIXED_TEXT_BYTES]);
 
+// For tests: back to the state at load, before any set-up.
+void Fps_Reset();
+
 } // namespace kern

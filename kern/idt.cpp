@@ -53,24 +53,18 @@ static const Gate gates[] = {
     {44, irq12}, {45, irq13}, {46, irq14}, {47, irq15},
 };
 
-static void pic_out(uint16_t port, uint8_t value)
-{
-    outb(port, value);
-    io_delay();
-}
-
 static void remap_pics()
 {
-    pic_out(PIC1_COMMAND, ICW1_INIT_ICW4);
-    pic_out(PIC2_COMMAND, ICW1_INIT_ICW4);
-    pic_out(PIC1_DATA, PIC1_VECTOR_BASE);
-    pic_out(PIC2_DATA, PIC2_VECTOR_BASE);
-    pic_out(PIC1_DATA, ICW3_MASTER_SLAVE_ON_2);
-    pic_out(PIC2_DATA, ICW3_SLAVE_ID_2);
-    pic_out(PIC1_DATA, ICW4_8086);
-    pic_out(PIC2_DATA, ICW4_8086);
-    pic_out(PIC1_DATA, OCW1_UNMASK_ALL);
-    pic_out(PIC2_DATA, OCW1_UNMASK_ALL);
+    outb_delayed(PIC1_COMMAND, ICW1_INIT_ICW4);
+    outb_delayed(PIC2_COMMAND, ICW1_INIT_ICW4);
+    outb_delayed(PIC1_DATA, PIC1_VECTOR_BASE);
+    outb_delayed(PIC2_DATA, PIC2_VECTOR_BASE);
+    outb_delayed(PIC1_DATA, ICW3_MASTER_SLAVE_ON_2);
+    outb_delayed(PIC2_DATA, ICW3_SLAVE_ID_2);
+    outb_delayed(PIC1_DATA, ICW4_8086);
+    outb_delayed(PIC2_DATA, ICW4_8086);
+    outb_delayed(PIC1_DATA, OCW1_UNMASK_ALL);
+    outb_delayed(PIC2_DATA, OCW1_UNMASK_ALL);
 }
 
 // A key pressed or released while the system loaded (interrupts off) leaves
@@ -82,12 +76,10 @@ static void remap_pics()
 static void drain_keyboard()
 {
     for (int i = 0; i < KEYBOARD_DRAIN_LIMIT; i++) {
-        uint8_t status = inb(KEYBOARD_STATUS);
-        io_delay();
+        uint8_t status = inb_delayed(KEYBOARD_STATUS);
         if (!(status & OUTPUT_FULL))
             return;
-        inb(KEYBOARD_DATA);
-        io_delay();
+        inb_delayed(KEYBOARD_DATA);
     }
 }
 
@@ -132,11 +124,11 @@ const uint8_t* idt_table() { return IDT; }
 
 // Each handler acknowledges after its own work. A slave line is
 // acknowledged on the slave first, then on the master's cascade line.
-static void eoi_master() { pic_out(PIC1_COMMAND, OCW2_EOI); }
+static void eoi_master() { outb_delayed(PIC1_COMMAND, OCW2_EOI); }
 
 static void eoi_slave()
 {
-    pic_out(PIC2_COMMAND, OCW2_EOI);
+    outb_delayed(PIC2_COMMAND, OCW2_EOI);
     eoi_master();
 }
 
@@ -170,8 +162,7 @@ void irq0_handler()
 
 void irq1_handler()
 {
-    uint8_t scancode = inb(KEYBOARD_DATA);
-    io_delay();
+    uint8_t scancode = inb_delayed(KEYBOARD_DATA);
     KeyboardInterrupt(scancode);
     eoi_master();
 }

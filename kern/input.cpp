@@ -26,6 +26,16 @@ static int recall_count;
 static int recall_at = EDITING;
 static char draft[LINE_BYTES];                    // the typed line, kept while recalling
 
+void Input_Reset()
+{
+    __builtin_memset(in_line, 0, sizeof in_line);
+    in_line_i = 0;
+    __builtin_memset(recalled, 0, sizeof recalled);
+    recall_count = 0;
+    recall_at = EDITING;
+    __builtin_memset(draft, 0, sizeof draft);
+}
+
 // Puts `text` (no prompt) on the input line, cut at the last slot.
 static void set_line(const char* text)
 {

@@ -33,4 +33,7 @@ struct SerialDecoder {
 // The character `byte` stands for, or 0 when it stands for none (yet).
 uint8_t serial_decode(SerialDecoder& decoder, uint8_t byte);
 
+// For tests: back to the state at load, before any set-up.
+void Input_Reset();
+
 } // namespace kern

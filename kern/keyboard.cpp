@@ -37,6 +37,16 @@ static volatile uint32_t asciimode;
 // by the interrupt side.
 static volatile uint32_t extended;
 
+void Keyboard_Reset()
+{
+    for (uint32_t k = 0; k < KEY_SLOTS; k++)
+        keys[k] = 0;
+    __builtin_memset(lastKeys, 0, sizeof lastKeys);
+    ring_reset(chars);
+    asciimode = 0;
+    extended = 0;
+}
+
 static void queue_char(uint8_t code)
 {
     if (code < ASCII_CODES)

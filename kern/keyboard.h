@@ -32,4 +32,7 @@ uint32_t GetKeyUp(uint32_t scancode);
 void ASCIIMode(uint32_t on);
 uint8_t Keyboard_GetCh();
 
+// For tests: back to the state at load, before any set-up.
+void Keyboard_Reset();
+
 } // namespace kern

@@ -18,6 +18,15 @@ static uint32_t allocSizes[MAX_REGIONS];
 static int32_t allocLines[MAX_REGIONS];
 static const char* allocFiles[MAX_REGIONS];
 
+void Mem_Reset()
+{
+    heapPtr = HEAP_FIRST;
+    allocRegions = 0;
+    __builtin_memset(allocSizes, 0, sizeof allocSizes);
+    __builtin_memset(allocLines, 0, sizeof allocLines);
+    __builtin_memset(allocFiles, 0, sizeof allocFiles);
+}
+
 void Mem_EarlyInit() { allocRegions = 0; }
 
 void* Mem_AllocRegion(uint32_t size, const char* file, int32_t line)

@@ -2,11 +2,12 @@
 // from 0xC03FFFFF, each region recorded with its size and requester.
 #pragma once
 #include <stdint.h>
+#include "hw/machine.h"
 
 namespace kern {
 
-const uint32_t HEAP_FIRST = 0xC03FFFFF;
-const uint32_t HEAP_LAST = 0xC0BFFFFF;
+const uint32_t HEAP_FIRST = machine::HEAP_FIRST;
+const uint32_t HEAP_LAST = machine::HEAP_LAST;
 const uint32_t HEAP_SIZE = 0x800000;
 const uint32_t MAX_REGIONS = 32;
 
@@ -23,5 +24,8 @@ uint32_t mem_print_regions(uint32_t first, uint32_t second);
 // For tests: the next free byte and the number of regions recorded.
 uint32_t Mem_HeapPtr();
 uint32_t Mem_Regions();
+
+// For tests: back to the state at load, before any set-up.
+void Mem_Reset();
 
 } // namespace kern

@@ -29,4 +29,7 @@ Mat3 Pipeline_CameraMatrix();
 uint32_t Pipeline_Drawn();
 Triangle Pipeline_LastDrawn();
 
+// For tests: back to the state at load, before any set-up.
+void Pipeline_Reset();
+
 } // namespace kern

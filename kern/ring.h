@@ -17,6 +17,15 @@ struct ByteRing {
 
 inline uint32_t ring_next(uint32_t index) { return (index + 1) % RING_SIZE; }
 
+// Back to empty and zero, as at load.
+inline void ring_reset(ByteRing& ring)
+{
+    for (uint32_t i = 0; i < RING_SIZE; i++)
+        ring.bytes[i] = 0;
+    ring.writehead = 0;
+    ring.readhead = 0;
+}
+
 // Interrupt side. The byte goes in before the index moves past it; a full
 // ring drops the newest byte and keeps the queue.
 inline void ring_put(ByteRing& ring, uint8_t byte)

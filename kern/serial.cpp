@@ -3,34 +3,10 @@
 // ring that the frame loop reads.
 #include "kern/serial.h"
 #include "hw/hw.h"
+#include "hw/uart.h"
 #include "kern/ring.h"
 
 namespace kern {
-
-const uint16_t COM1 = 0x3F8;
-const uint16_t UART_DATA = COM1 + 0;      // THR / RBR; divisor low with DLAB
-const uint16_t UART_IER = COM1 + 1;       // interrupt enable; divisor high with DLAB
-const uint16_t UART_FCR = COM1 + 2;
-const uint16_t UART_LCR = COM1 + 3;
-const uint16_t UART_MCR = COM1 + 4;
-const uint16_t UART_LSR = COM1 + 5;
-
-const uint8_t IER_NONE = 0x00;
-const uint8_t IER_RECEIVED_DATA = 0x01;   // also raised by the FIFO's character timeout
-const uint8_t LCR_DLAB = 0x80;
-const uint8_t LCR_8N1 = 0x03;             // 8 data bits, no parity, 1 stop bit
-// 115200 / 3 = 38400 baud.
-const uint8_t DIVISOR_LOW = 0x03;
-const uint8_t DIVISOR_HIGH = 0x00;
-// FIFOs on, both cleared, receive trigger at 14 bytes.
-const uint8_t FCR_ENABLE_CLEAR_14 = 0xC7;
-// Modem control bits: DTR 0x01, RTS 0x02, OUT1 0x04, OUT2 0x08, LOOP 0x10.
-const uint8_t MCR_DTR_RTS_OUT2 = 0x0B;
-const uint8_t MCR_LOOPBACK_TEST = 0x1E;   // loopback with RTS, OUT1, OUT2
-const uint8_t MCR_NORMAL = 0x0F;          // DTR, RTS, OUT1, OUT2
-const uint8_t LOOPBACK_BYTE = 0xAE;
-const uint8_t LSR_DATA_READY = 0x01;
-const uint8_t LSR_THR_EMPTY = 0x20;
 
 // Set once the chip passed its loopback test: only then is the receiver
 // real (a missing chip reads 0xFF, data ready included, for ever).
@@ -38,48 +14,28 @@ static uint32_t chip_ok;
 static ByteRing received;   // the interrupt side puts, Serial_GetCh takes
 static volatile uint32_t receiving;
 
-static void uart_out(uint16_t port, uint8_t value)
+void Serial_Reset()
 {
-    outb(port, value);
-    io_delay();
-}
-
-static uint8_t uart_in(uint16_t port)
-{
-    uint8_t value = inb(port);
-    io_delay();
-    return value;
+    chip_ok = 0;
+    ring_reset(received);
+    receiving = 0;
 }
 
 int32_t Serial_Initialize()
 {
     chip_ok = 0;
     receiving = 0;
-    uart_out(UART_IER, IER_NONE);
-    uart_out(UART_LCR, LCR_DLAB);
-    uart_out(UART_DATA, DIVISOR_LOW);
-    uart_out(UART_IER, DIVISOR_HIGH);
-    uart_out(UART_LCR, LCR_8N1);
-    uart_out(UART_FCR, FCR_ENABLE_CLEAR_14);
-    uart_out(UART_MCR, MCR_DTR_RTS_OUT2);
-
-    // A chip that does not echo its own byte in loopback is missing or
-    // faulty; it stays in loopback so nothing garbled reaches the line.
-    uart_out(UART_MCR, MCR_LOOPBACK_TEST);
-    uart_out(UART_DATA, LOOPBACK_BYTE);
-    if (uart_in(UART_DATA) != LOOPBACK_BYTE)
+    if (!uart::set_up())
         return 1;
-
-    uart_out(UART_MCR, MCR_NORMAL);
     chip_ok = 1;
     return 0;
 }
 
 void Serial_Outb(uint8_t byte)
 {
-    while ((uart_in(UART_LSR) & LSR_THR_EMPTY) == 0) {
+    while ((inb_delayed(uart::LSR) & uart::LSR_THR_EMPTY) == 0) {
     }
-    uart_out(UART_DATA, byte);
+    outb_delayed(uart::DATA, byte);
 }
 
 void Serial_EnableReceive()
@@ -87,7 +43,7 @@ void Serial_EnableReceive()
     if (chip_ok == 0)
         return;
     receiving = 1;
-    uart_out(UART_IER, IER_RECEIVED_DATA);
+    outb_delayed(uart::IER, uart::IER_RECEIVED_DATA);
 }
 
 // A NUL stands for nothing to the console and reads as an empty ring, so it
@@ -105,8 +61,8 @@ void Serial_Interrupt()
 {
     if (receiving == 0)
         return;
-    for (uint32_t n = 0; n < RING_SIZE && (uart_in(UART_LSR) & LSR_DATA_READY) != 0; n++)
-        keep(uart_in(UART_DATA));
+    for (uint32_t n = 0; n < RING_SIZE && (inb_delayed(uart::LSR) & uart::LSR_DATA_READY) != 0; n++)
+        keep(inb_delayed(uart::DATA));
 }
 
 uint8_t Serial_GetCh() { return ring_get(received); }

@@ -21,4 +21,7 @@ void Serial_Interrupt();
 // The oldest received byte, removed from the ring; 0 when none waits.
 uint8_t Serial_GetCh();
 
+// For tests: back to the state at load, before any set-up.
+void Serial_Reset();
+
 } // namespace kern

@@ -12,6 +12,13 @@ uint8_t* data_offsets;
 uint8_t* texture_heap_begin;
 uint32_t texture_heap_allocb;
 
+void Texture_Reset()
+{
+    data_offsets = nullptr;
+    texture_heap_begin = nullptr;
+    texture_heap_allocb = 0;
+}
+
 void Texture_Init()
 {
     texture_heap_allocb = 0;

@@ -14,4 +14,7 @@ extern uint32_t texture_heap_allocb;
 void Texture_Init();
 int32_t Texture_Load();
 
+// For tests: back to the state at load, before any set-up.
+void Texture_Reset();
+
 } // namespace kern

@@ -1,11 +1,12 @@
 // The interval timer: channel 0 of the 8253/8254 and its tick count.
 #include "kern/timer.h"
+#include "hw/machine.h"
 #include "hw/hw.h"
 
 namespace kern {
 
 const uint16_t PIT_CHANNEL0 = 0x40;
-const uint16_t PIT_COMMAND = 0x43;
+const uint16_t PIT_COMMAND = machine::PIT_COMMAND;
 // Channel 0, low byte then high byte, mode 3 (square wave), binary.
 const uint8_t PIT_CH0_LOHI_MODE3 = 0x36;
 
@@ -17,17 +18,18 @@ static volatile uint32_t currentTimer; // written only by TimerInterrupt
 static uint32_t lastTimer;
 static float deltaTime;
 
-static void pit_out(uint16_t port, uint8_t value)
+void Timer_Reset()
 {
-    outb(port, value);
-    io_delay();
+    currentTimer = 0;
+    lastTimer = 0;
+    deltaTime = 0;
 }
 
 void InitTimer()
 {
-    pit_out(PIT_COMMAND, PIT_CH0_LOHI_MODE3);
-    pit_out(PIT_CHANNEL0, static_cast<uint8_t>(divisor));
-    pit_out(PIT_CHANNEL0, static_cast<uint8_t>(divisor >> 8));
+    outb_delayed(PIT_COMMAND, PIT_CH0_LOHI_MODE3);
+    outb_delayed(PIT_CHANNEL0, static_cast<uint8_t>(divisor));
+    outb_delayed(PIT_CHANNEL0, static_cast<uint8_t>(divisor >> 8));
 }
 
 // Interrupt context: integer work only, the stubs keep no x87 state.

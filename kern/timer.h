@@ -17,4 +17,7 @@ uint32_t GetCurrentTimer(); // the live count, read once
 // Tests only: places the live count (the interrupt is its one writer).
 void Timer_SetCount(uint32_t ticks);
 
+// For tests: back to the state at load, before any set-up.
+void Timer_Reset();
+
 } // namespace kern

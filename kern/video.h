@@ -5,14 +5,15 @@
 // compared as unsigned, so any coordinate may be passed.
 #pragma once
 #include <stdint.h>
+#include "hw/machine.h"
 
 namespace kern {
 
 const int SCREEN_WIDTH = 320;
 const int SCREEN_HEIGHT = 200;
 const uint32_t SCREEN_BYTES = 64000;
-const uint32_t BACK_BUFFER = 0xC0200000;
-const uint32_t VIDEO_MEMORY = 0xA0000;
+const uint32_t BACK_BUFFER = machine::BACK_BUFFER;
+const uint32_t VIDEO_MEMORY = machine::VGA_GRAPHICS;
 
 inline uint8_t* back_buffer() { return reinterpret_cast<uint8_t*>(BACK_BUFFER); }
 
@@ -145,5 +146,8 @@ inline void fill_run(uint8_t* at, uint32_t count, uint8_t colour)
     else
         fill_long(at, count, value);
 }
+
+// For tests: back to the state at load, before any set-up.
+void Video_Reset();
 
 } // namespace kern

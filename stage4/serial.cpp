@@ -2,62 +2,17 @@
 // access followed by the I/O delay.
 #include "stage4/serial.h"
 #include "hw/hw.h"
+#include "hw/uart.h"
 
 namespace loader {
 
-const uint16_t COM1 = 0x3F8;
-const uint16_t UART_DATA = COM1 + 0;      // THR / RBR; divisor low with DLAB
-const uint16_t UART_IER = COM1 + 1;       // interrupt enable; divisor high with DLAB
-const uint16_t UART_FCR = COM1 + 2;
-const uint16_t UART_LCR = COM1 + 3;
-const uint16_t UART_MCR = COM1 + 4;
-const uint16_t UART_LSR = COM1 + 5;
-
-const uint8_t IER_NONE = 0x00;
-const uint8_t LCR_DLAB = 0x80;
-const uint8_t LCR_8N1 = 0x03;
-// 115200 / 3 = 38400 baud.
-const uint8_t DIVISOR_LOW = 0x03;
-const uint8_t DIVISOR_HIGH = 0x00;
-const uint8_t FCR_ENABLE_CLEAR_14 = 0xC7;
-const uint8_t MCR_DTR_RTS_OUT2 = 0x0B;
-const uint8_t MCR_LOOPBACK_TEST = 0x1E;
-const uint8_t MCR_NORMAL = 0x0F;
-const uint8_t LOOPBACK_BYTE = 0xAE;
-const uint8_t LSR_THR_EMPTY = 0x20;
-const uint8_t LSR_TRANSMITTER_EMPTY = 0x40;
-
 static bool serialInUse;
 
-static void uart_out(uint16_t port, uint8_t value)
-{
-    outb(port, value);
-    io_delay();
-}
-
-static uint8_t uart_in(uint16_t port)
-{
-    uint8_t value = inb(port);
-    io_delay();
-    return value;
-}
+void serialReset() { serialInUse = false; }
 
 bool serialInit()
 {
-    uart_out(UART_IER, IER_NONE);
-    uart_out(UART_LCR, LCR_DLAB);
-    uart_out(UART_DATA, DIVISOR_LOW);
-    uart_out(UART_IER, DIVISOR_HIGH);
-    uart_out(UART_LCR, LCR_8N1);
-    uart_out(UART_FCR, FCR_ENABLE_CLEAR_14);
-    uart_out(UART_MCR, MCR_DTR_RTS_OUT2);
-    // A chip that does not echo its byte in loopback stays there, so that
-    // nothing garbled reaches the line.
-    uart_out(UART_MCR, MCR_LOOPBACK_TEST);
-    uart_out(UART_DATA, LOOPBACK_BYTE);
-    serialInUse = uart_in(UART_DATA) == LOOPBACK_BYTE;
-    if (serialInUse)
-        uart_out(UART_MCR, MCR_NORMAL);
+    serialInUse = uart::set_up();
     return serialInUse;
 }
 
@@ -66,7 +21,7 @@ bool serialInit()
 static void wait_status(uint8_t bits)
 {
     for (uint32_t reads = 0; reads < SERIAL_WAIT_READS; reads++)
-        if ((uart_in(UART_LSR) & bits) == bits)
+        if ((inb_delayed(uart::LSR) & bits) == bits)
             return;
     serialInUse = false;
 }
@@ -75,15 +30,15 @@ void serialPut(uint8_t byte)
 {
     if (!serialInUse)
         return;
-    wait_status(LSR_THR_EMPTY);
+    wait_status(uart::LSR_THR_EMPTY);
     if (serialInUse)
-        uart_out(UART_DATA, byte);
+        outb_delayed(uart::DATA, byte);
 }
 
 void serialFlush()
 {
     if (serialInUse)
-        wait_status(LSR_THR_EMPTY | LSR_TRANSMITTER_EMPTY);
+        wait_status(uart::LSR_THR_EMPTY | uart::LSR_TRANSMITTER_EMPTY);
 }
 
 } // namespace loader

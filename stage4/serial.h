@@ -21,4 +21,7 @@ void serialPut(uint8_t byte);
 // set-up, which clears the FIFOs, loses none of them.
 void serialFlush();
 
+// For tests: back to the state at load, before any set-up.
+void serialReset();
+
 } // namespace loader

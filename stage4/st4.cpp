@@ -84,19 +84,6 @@ uint32_t rd32(const uint8_t* p)
            static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 
-static uint8_t ata_in(uint16_t port)
-{
-    uint8_t v = inb(port);
-    io_delay();
-    return v;
-}
-
-static void ata_out(uint16_t port, uint8_t value)
-{
-    outb(port, value);
-    io_delay();
-}
-
 // Polls the status at least ATA_SETTLE_READS times until BSY is clear and
 // the `ready` bits are set. The other bits mean nothing while BSY is set; a
 // drive that then shows one of the `faults` bits, or never gets there, ends
@@ -104,7 +91,7 @@ static void ata_out(uint16_t port, uint8_t value)
 static void ata_wait(uint8_t ready, uint8_t faults, uint32_t lba)
 {
     for (uint32_t reads = 1; reads <= ATA_WAIT_READS; reads++) {
-        uint8_t status = ata_in(ATA_STATUS);
+        uint8_t status = inb_delayed(ATA_STATUS);
         if (reads < ATA_SETTLE_READS || (status & ATA_BSY))
             continue;
         if (status & faults)
@@ -117,20 +104,20 @@ static void ata_wait(uint8_t ready, uint8_t faults, uint32_t lba)
 
 void ReadSectors(uint32_t lba, uint32_t count, uint8_t* buffer)
 {
-    ata_in(ATA_STATUS);
+    inb_delayed(ATA_STATUS);
     // ERR before the command belongs to an earlier one (the firmware's, say);
     // only a device fault stops the drive from taking this one.
     ata_wait(0, ATA_DF, lba);
-    ata_out(ATA_DRIVE, static_cast<uint8_t>(ATA_DRIVE_LBA_MASTER | ((lba >> 24) & 0x0F)));
-    ata_out(ATA_FEATURES, 0x00);
-    ata_out(ATA_COUNT, static_cast<uint8_t>(count));
-    ata_out(ATA_LBA_LOW, static_cast<uint8_t>(lba));
-    ata_out(ATA_LBA_MID, static_cast<uint8_t>(lba >> 8));
-    ata_out(ATA_LBA_HIGH, static_cast<uint8_t>(lba >> 16));
-    ata_out(ATA_STATUS, ATA_CMD_READ_SECTORS);
+    outb_delayed(ATA_DRIVE, static_cast<uint8_t>(ATA_DRIVE_LBA_MASTER | ((lba >> 24) & 0x0F)));
+    outb_delayed(ATA_FEATURES, 0x00);
+    outb_delayed(ATA_COUNT, static_cast<uint8_t>(count));
+    outb_delayed(ATA_LBA_LOW, static_cast<uint8_t>(lba));
+    outb_delayed(ATA_LBA_MID, static_cast<uint8_t>(lba >> 8));
+    outb_delayed(ATA_LBA_HIGH, static_cast<uint8_t>(lba >> 16));
+    outb_delayed(ATA_STATUS, ATA_CMD_READ_SECTORS);
     uint32_t sectors = count & 0xFF;
     for (uint32_t s = 0; s < sectors; s++) {
-        ata_in(ATA_STATUS);
+        inb_delayed(ATA_STATUS);
         ata_wait(ATA_DRQ, ATA_ERR | ATA_DF, lba + s);
         uint8_t* dst = buffer + SECTOR_SIZE * s;
         for (int w = 0; w < 256; w++) {

@@ -1,12 +1,13 @@
 // The loader's text terminal.
 #include "stage4/term.h"
+#include "hw/machine.h"
 #include "hw/hw.h"
 #include "stage4/serial.h"
 
 namespace loader {
 
-const uint32_t SCREEN = 0xB8000;
-const uint16_t CRTC_INDEX = 0x3D4;
+const uint32_t SCREEN = machine::TEXT_SCREEN;
+const uint16_t CRTC_INDEX = machine::CRTC_INDEX;
 const uint16_t CRTC_DATA = 0x3D5;
 const uint8_t CRTC_CURSOR_HIGH = 0x0E;
 const uint8_t CRTC_CURSOR_LOW = 0x0F;
@@ -18,6 +19,18 @@ static uint8_t ATTRIB = 0x1F;
 static char cmdBuffer[CMD_BUFFER_SIZE];
 static uint16_t cmdIt;
 static char chars[128];
+
+void termReset()
+{
+    _curX = 0;
+    _curY = 0;
+    ATTRIB = 0x1F;
+    for (uint16_t i = 0; i < CMD_BUFFER_SIZE; i++)
+        cmdBuffer[i] = 0;
+    cmdIt = 0;
+    for (char& c : chars)
+        c = 0;
+}
 static const char nums[10] = {'0', '1', '2', '3', '4', '5', '6', '7', '8', '9'};
 static const char numsx[16] = {'0', '1', '2', '3', '4', '5', '6', '7',
                                '8', '9', 'A', 'B', 'C', 'D', 'E', 'F'};
@@ -36,10 +49,8 @@ static volatile uint8_t* cell(int row, int col)
 
 static void crtc_write(uint8_t index, uint8_t value)
 {
-    outb(CRTC_INDEX, index);
-    io_delay();
-    outb(CRTC_DATA, value);
-    io_delay();
+    outb_delayed(CRTC_INDEX, index);
+    outb_delayed(CRTC_DATA, value);
 }
 
 void MovCur(uint8_t x, uint8_t y)

@@ -48,4 +48,7 @@ extern const char secondrowuppercase[14];
 extern const char thirdrowlowercase[11];
 extern const char thirdrowuppercase[11];
 
+// For tests: back to the state at load, before any set-up.
+void termReset();
+
 } // namespace loader

@@ -22,10 +22,8 @@ cmake -S . -B build >/dev/null
 cmake --build build -j"$(nproc)" --target disk_image
 
 # TCG only: the paravirtual KVM here triple-faults a 32-bit guest that turns
-# paging on. Real time: the kernel paces its frames by the time-stamp
-# counter, which follows the host's clock, so the cube flies at 70 frames a
+# paging on. Real time: the kernel paces its frames by timer channel 2,
+# which follows the host's clock, so the cube flies at 70 frames a
 # wall-clock second however many timer interrupts the emulator drops.
-exec qemu-system-i386 "${display[@]}" -nic none -no-reboot -m 64 \
-    -serial mon:stdio \
-    -drive file=build/disk.img,format=raw,if=ide,index=0,media=disk,snapshot=on \
-    "${gdb[@]}"
+mapfile -t machine < <(tools/qemu_args.sh build/disk.img realtime)
+exec qemu-system-i386 "${display[@]}" "${machine[@]}" -serial mon:stdio "${gdb[@]}"

@@ -1,10 +1,9 @@
 // One frame of the cube through the kernel's own code.
 #include "render.h"
 
-#include <errno.h>
 #include <string.h>
-#include <sys/mman.h>
 
+#include "hw/host/fixed_ranges.h"
 #include "hw/host/hw_host.h"
 #include "kern/ckern.h"
 #include "kern/pipeline.h"
@@ -15,28 +14,13 @@ namespace {
 
 const int32_t START_Z = -4096 * kern::FIXED_ONE;
 
-// Whole pages around the back buffer.
-const uintptr_t PAGE = 4096;
-const uintptr_t MAP_BASE = kern::BACK_BUFFER & ~(PAGE - 1);
-const size_t MAP_LENGTH = (kern::SCREEN_BYTES + PAGE - 1) & ~(PAGE - 1);
-
 } // namespace
 
 View start_view() { return View{kern::Vec3{0, 0, START_Z}, 0, 0}; }
 
 Switches all_on() { return Switches{1, 1, 1, 1}; }
 
-bool map_back_buffer()
-{
-    void* want = reinterpret_cast<void*>(MAP_BASE);
-    void* got = mmap(want, MAP_LENGTH, PROT_READ | PROT_WRITE,
-                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
-    if (got == want)
-        return true;
-    if (got != MAP_FAILED)
-        munmap(got, MAP_LENGTH);   // a Linux without the no-replace flag put it elsewhere
-    return got == MAP_FAILED && errno == EEXIST;
-}
+bool map_back_buffer() { return hwsim::map_fixed_ranges(); }
 
 Frame render_frame(const View& view, const Switches& switches)
 {

@@ -30,8 +30,9 @@ using Frame = std::array<uint8_t, kern::SCREEN_BYTES>;
 View start_view();
 Switches all_on();
 
-// Makes the back buffer's fixed address usable in a host process that has
-// not mapped it yet (the test binaries already have). False if it cannot.
+// Makes the fixed ranges, the back buffer among them, usable in a host
+// process that has not mapped them yet (the test binaries already have).
+// False if it cannot.
 bool map_back_buffer();
 
 // Clears the back buffer, sets the switches, the model offset (0, 0, 0) and

@@ -104,12 +104,13 @@ png::Image enlarged(const render::Frame& frame, int scale)
     return image;
 }
 
-int usage(const char* program)
+// On stdout with status 0 when asked for, on stderr with status 2 otherwise.
+int usage(const char* program, bool asked = false)
 {
-    fprintf(stderr,
+    fprintf(asked ? stdout : stderr,
             "usage: %s [--pos X,Y,Z] [--pitch P] [--yaw Y] [--switches CMVP] [--scale N] -o OUTPUT.png\n",
             program);
-    return 2;
+    return asked ? 0 : 2;
 }
 
 } // namespace
@@ -118,6 +119,8 @@ int main(int argc, char** argv)
 {
     Options o;
     for (int i = 1; i < argc; i += 2) {
+        if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0)
+            return usage(argv[0], true);
         if (i + 1 >= argc || !parse_option(argv[i], argv[i + 1], o)) {
             fprintf(stderr, "%s: bad option %s\n", argv[0], argv[i]);
             return usage(argv[0]);

@@ -191,14 +191,8 @@ void cube_views()
 void frame_work()
 {
     const CubeView& start = cube_view(0);
-    kern::UpdateTimer();
-    kern::ClearScreen();
-    kern::Console_Update();
-    kern::set_camera_rotation(start.pitch, start.yaw, 0);
-    kern::set_camera_position(start.position.x, start.position.y, start.position.z);
-    kern::set_model_offset(0, 0, 0);
-    kern::draw_buffer(cube, CUBE_TRIANGLES);
-    kern::Console_Draw();
+    kern::frame_begin();
+    kern::frame_draw(cube, CUBE_TRIANGLES, start.position, start.pitch, start.yaw);
 }
 
 void frames()
@@ -220,14 +214,7 @@ void frames()
 
 void start_up()
 {
-    kern::Serial_Initialize();
-    kern::Mem_EarlyInit();
-    kern::LoadFont();
-    kern::Console_Init();
-    kern::Command_Init();
-    kern::InitKeyboard();
-    kern::Texture_Init();
-    kern::Mem_LateInit();
+    kern::start_modules();   // interrupts stay off until frames() measures them
     switches_on();
     build_cube(cube);
     kern::Console_WriteLine(REMINDER);

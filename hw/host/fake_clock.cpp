@@ -1,4 +1,5 @@
 #include "fake_clock.h"
+#include "machine.h"
 #include "hw_host.h"
 
 #include <memory>
@@ -7,9 +8,9 @@ namespace hwsim {
 namespace {
 
 const uint16_t PIT_CHANNEL2 = 0x42;
-const uint16_t PIT_COMMAND = 0x43;
+const uint16_t PIT_COMMAND = machine::PIT_COMMAND;
 const uint16_t SYSTEM_CONTROL = 0x61;
-const uint16_t INPUT_STATUS = 0x3DA;
+const uint16_t INPUT_STATUS = machine::VGA_INPUT_STATUS;
 const uint8_t CHANNEL_BITS = 0xC0;
 const uint8_t CHANNEL2 = 0x80;
 const uint8_t ACCESS_BITS = 0x30;     // 00: latch command

@@ -1,11 +1,12 @@
 // The back buffer, its presentation and the 2D fills.
 #include "hw/hw.h"
+#include "hw/machine.h"
 #include "kern/clock.h"
 #include "kern/video.h"
 
 namespace kern {
 
-const uint16_t INPUT_STATUS = 0x3DA;
+const uint16_t INPUT_STATUS = machine::VGA_INPUT_STATUS;
 const uint8_t IN_RETRACE = 0x08;
 // Mode 13h refreshes at 70.086 Hz, a retrace every 14268 us. Frames are held
 // 1% shorter than that: see WaitForVBlank.
@@ -16,6 +17,12 @@ const int CLOCK_STILL_READS = 1000;
 
 static uint64_t nextFrame;      // the clock when the next frame may be shown
 static uint32_t framesShown;    // retrace waits so far: one a frame
+
+void Video_Reset()
+{
+    nextFrame = 0;
+    framesShown = 0;
+}
 
 const uint32_t WORD_BYTES = 4;
 

@@ -78,6 +78,22 @@ struct CornerSlot {
 static CornerSlot corner_slots[CORNER_SLOTS];
 static uint32_t call_number;
 
+void Pipeline_Reset()
+{
+    model_offset = Vec3{};
+    camera_pos = Vec3{};
+    camera_rot = Vec3{};
+    intl_camera_mat = Mat3{{FIXED_ONE, 0, 0, 0, FIXED_ONE, 0, 0, 0, FIXED_ONE}};
+    modtranson = 0;
+    viewtranson = 0;
+    projtranson = 0;
+    cb = 0;
+    drawn = 0;
+    last_drawn = Triangle{};
+    __builtin_memset(corner_slots, 0, sizeof corner_slots);
+    call_number = 0;
+}
+
 static void next_call()
 {
     if (++call_number != 0)

@@ -1,10 +1,11 @@
 #include "text_screen.h"
+#include "hw/machine.h"
 
 namespace testing_support {
 
 static const volatile uint8_t* cell(int r, int c)
 {
-    return reinterpret_cast<const volatile uint8_t*>(0xB8000) + 2 * (r * 80 + c);
+    return reinterpret_cast<const volatile uint8_t*>(machine::TEXT_SCREEN) + 2 * (r * 80 + c);
 }
 
 uint8_t screen_char(int r, int c) { return cell(r, c)[0]; }

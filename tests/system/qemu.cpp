@@ -150,6 +150,28 @@ std::string hex32(uint32_t v)
 
 } // namespace
 
+// The machine's arguments as tools/qemu_args.sh gives them, one a line.
+static std::vector<std::string> machine_args(const std::string& disk, const std::string& clock)
+{
+    std::string command = std::string(QEMU_ARGS) + " '" + disk + "' " + clock;
+    FILE* out = popen(command.c_str(), "r");
+    if (!out)
+        throw std::runtime_error("cannot run " + command);
+    std::vector<std::string> args;
+    std::string arg;
+    for (int c; (c = std::fgetc(out)) != EOF;) {
+        if (c != '\n') {
+            arg.push_back(static_cast<char>(c));
+            continue;
+        }
+        args.push_back(arg);
+        arg.clear();
+    }
+    if (pclose(out) != 0 || args.empty())
+        throw std::runtime_error(command + " failed");
+    return args;
+}
+
 void sleep_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 Machine start(const Options& options)
@@ -160,15 +182,11 @@ Machine start(const Options& options)
         throw std::runtime_error("cannot make a scratch directory");
     m.dir = tmpl;
     m.serial_path = m.dir + "/serial.txt";
-    std::vector<std::string> args = {
-        "qemu-system-i386", "-display", "none", "-nic", "none", "-no-reboot", "-m", "64",
-        // Virtual time from instruction counts (32 ns an instruction): the
-        // machine's clock, and so its frames, advance with the guest's own
-        // work, not with the host's load, and every timer tick arrives.
-        "-icount", "shift=5",
-        "-qmp", "unix:" + m.dir + "/qmp.sock,server=on,wait=off",
-        "-drive", "file=" + options.disk + ",format=raw,if=ide,index=0,media=disk,snapshot=on",
-    };
+    // Instruction-counted virtual time: the same frames on every run.
+    std::vector<std::string> args = {"qemu-system-i386", "-display", "none"};
+    std::vector<std::string> machine = machine_args(options.disk, "icount");
+    args.insert(args.end(), machine.begin(), machine.end());
+    args.insert(args.end(), {"-qmp", "unix:" + m.dir + "/qmp.sock,server=on,wait=off"});
     // Typing goes through a pair of FIFOs (QEMU opens both ends itself); the
     // chardev's log file holds what the guest sends. A socket would not do
     // unread: each byte the UART sends is a message of its own there, and

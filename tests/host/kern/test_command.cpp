@@ -10,6 +10,7 @@
 #include "kern/console.h"
 #include "kern/memory.h"
 #include "kern/serial.h"
+#include "kern/startup.h"
 #include "kern/texture.h"
 
 using namespace kern;
@@ -40,14 +41,10 @@ uint32_t test_command(uint32_t, uint32_t)
 // The table as the running kernel has it: help, clear, meminfo, memregion, test.
 void standard_table()
 {
+    probeCalls = 0;
     hwsim::reset();
     hwsim::uart_attach();
-    Serial_Initialize();
-    Mem_EarlyInit();
-    Console_Init();
-    Command_Init();
-    Texture_Init();
-    Mem_LateInit();
+    start_modules();
     Command_Register("test", test_command);
 }
 

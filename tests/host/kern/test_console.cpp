@@ -14,6 +14,7 @@
 #include "kern/keyboard.h"
 #include "kern/memory.h"
 #include "kern/serial.h"
+#include "kern/startup.h"
 #include "kern/texture.h"
 #include "kern/video.h"
 #include "png.h"
@@ -52,15 +53,8 @@ void standard_startup()
 {
     hwsim::reset();
     hwsim::uart_attach();
-    Serial_Initialize();
+    start_modules();
     Serial_EnableReceive();
-    Mem_EarlyInit();
-    LoadFont();
-    Console_Init();
-    Command_Init();
-    InitKeyboard();
-    Texture_Init();
-    Mem_LateInit();
     Command_Register("test", hello);
 }
 

@@ -11,6 +11,7 @@
 #include "kern/font.h"
 #include "kern/memory.h"
 #include "kern/serial.h"
+#include "kern/startup.h"
 #include "kern/texture.h"
 
 using namespace kern;
@@ -36,13 +37,7 @@ void standard_startup()
 {
     hwsim::reset();
     hwsim::uart_attach();
-    Serial_Initialize();
-    Mem_EarlyInit();
-    LoadFont();
-    Console_Init();
-    Command_Init();
-    Texture_Init();
-    Mem_LateInit();
+    start_modules();
 }
 
 void mark_serial() { serialMark = hwsim::uart_output().size(); }

@@ -1,0 +1,22 @@
+// The kernel's start-up and the steps of its frame.
+#pragma once
+#include <stdint.h>
+#include "kern/raster.h"
+
+namespace kern {
+
+// The start-up, in two steps so a program may keep interrupts off longer:
+// every module set up (the console's banner on the serial line), then the
+// timer, the frame clock, the interrupts and the serial receiver.
+void start_modules();
+void start_interrupts();
+void start_up();   // both
+
+// A frame's steps: the timer and the console's input; the triangles seen
+// from the camera at `position` and the console over them; the wait for the
+// retrace, the copy to the display, the frame count and the keys' snapshot.
+void frame_begin();
+void frame_draw(const Triangle* scene, int count, Vec3 position, int32_t pitch, int32_t yaw);
+void frame_end();
+
+} // namespace kern
