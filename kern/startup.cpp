@@ -17,13 +17,26 @@
 
 namespace kern {
 
-void start_modules()
+// The start-up's order: the console before anything writes a line, the
+// command table before anything registers a command, the timer and the
+// frame clock before interrupts go on, the keyboard cleared after.
+static void start_before_interrupts()
 {
     Serial_Initialize();
     Mem_EarlyInit();
     LoadFont();
     Console_Init();
     Command_Init();
+}
+
+static void start_timers()
+{
+    InitTimer();
+    Clock_Init();   // frames are paced by it; started with interrupts still off
+}
+
+static void start_after_interrupts()
+{
     InitKeyboard();
     Texture_Init();
     Mem_LateInit();
@@ -31,16 +44,22 @@ void start_modules()
 
 void start_interrupts()
 {
-    InitTimer();
-    Clock_Init();   // frames are paced by it; measured with interrupts still off
     idt_init();     // interrupts on from here
     Serial_EnableReceive();
 }
 
+void start_modules()
+{
+    start_before_interrupts();
+    start_after_interrupts();
+}
+
 void start_up()
 {
-    start_modules();
+    start_before_interrupts();
+    start_timers();
     start_interrupts();
+    start_after_interrupts();
 }
 
 void frame_begin()

@@ -5,12 +5,13 @@
 
 namespace kern {
 
-// The start-up, in two steps so a program may keep interrupts off longer:
-// every module set up (the console's banner on the serial line), then the
-// timer, the frame clock, the interrupts and the serial receiver.
+// The whole start-up, interrupts on from its middle; or every module set up
+// with the timers and interrupts left alone (the benchmark kernel, host
+// tests), for a later start_interrupts(): the interrupt table and the serial
+// receiver.
+void start_up();
 void start_modules();
 void start_interrupts();
-void start_up();   // both
 
 // A frame's steps: the timer and the console's input; the triangles seen
 // from the camera at `position` and the console over them; the wait for the

@@ -324,29 +324,45 @@ TEST(Running, TheKernelNeverHaltsNorFaultsWhileFlown)
     qemu::stop(m);
 }
 
-// Enter let go while the loader runs, as after picking a boot device: the
-// byte waits in the keyboard controller with interrupts off, and the
-// controllers' set-up forgets the request. The keyboard must still work.
-TEST(Running, AKeyPressedWhileTheLoaderRunsLeavesTheKeyboardWorking)
+// Boots to the kernel's entry with Enter pressed and released while the
+// loader ran. True when the keyboard's line (1) was raised before the kernel
+// began; a busy host may deliver the key only after the machine stopped.
+bool boot_with_a_key_in_the_loader(qemu::Machine& m)
 {
     uint32_t loader = find_symbol(read_file(STAGE4_ELF), "st4main").value;
     uint32_t kernel_start = symbol("start");
-    qemu::Machine m = boot_running(true);
     qemu::break_at(m, loader);
     qemu::resume(m);
-    ASSERT_TRUE(qemu::wait_stop(m, 20));
+    if (!qemu::wait_stop(m, 20))
+        return false;
     qemu::clear_break(m, loader);
     qemu::break_at(m, kernel_start);
     qemu::resume(m);
     qemu::key(m, "ret", true);   // a stopped machine takes no input: send while it loads
     qemu::key(m, "ret", false);
-    ASSERT_TRUE(qemu::wait_stop(m, 20));
-    // The keyboard's line (1) was raised before the kernel began.
+    if (!qemu::wait_stop(m, 20))
+        return false;
+    qemu::clear_break(m, kernel_start);
     std::string pic = qemu::hmp(m, "info pic");
     size_t irr = pic.find("pic0: irr=");
-    ASSERT_NE(irr, std::string::npos) << pic;
-    ASSERT_TRUE(std::stoul(pic.substr(irr + 10, 2), nullptr, 16) & 0x02) << pic;
-    qemu::clear_break(m, kernel_start);
+    return irr != std::string::npos && (std::stoul(pic.substr(irr + 10, 2), nullptr, 16) & 0x02);
+}
+
+// Enter let go while the loader runs, as after picking a boot device: the
+// byte waits in the keyboard controller with interrupts off, and the
+// controllers' set-up forgets the request. The keyboard must still work.
+TEST(Running, AKeyPressedWhileTheLoaderRunsLeavesTheKeyboardWorking)
+{
+    const int ATTEMPTS = 3;
+    qemu::Machine m;
+    bool pending = false;
+    for (int i = 0; i < ATTEMPTS && !pending; i++) {
+        if (i > 0)
+            qemu::stop(m);
+        m = boot_running(true);
+        pending = boot_with_a_key_in_the_loader(m);
+    }
+    ASSERT_TRUE(pending) << "the key never arrived while the loader ran";
     qemu::resume(m);
     ASSERT_TRUE(wait_started(m));
     open_console(m);
