@@ -50,9 +50,9 @@ void Clock_Init()
     outb_delayed(PIT_COMMAND, PIT_CH2_LOHI_MODE2);
     outb_delayed(PIT_CHANNEL2, RELOAD_65536);
     outb_delayed(PIT_CHANNEL2, RELOAD_65536);
+    Clock_Reset();
     lastCount = read_count();
     lastTicks = GetCurrentTimer();
-    now = 0;
 }
 
 // The channel counts down, so the clocks since the last read are the
@@ -64,10 +64,10 @@ uint64_t Clock_Now()
 {
     uint16_t count = read_count();
     uint32_t ticks = GetCurrentTimer();
-    uint32_t clocks = static_cast<uint16_t>(lastCount - count);
+    uint64_t clocks = static_cast<uint16_t>(lastCount - count);
     uint64_t tick_clocks = static_cast<uint64_t>(ticks - lastTicks) * GetDivisor();
     if (tick_clocks > clocks)
-        clocks += static_cast<uint32_t>((tick_clocks - clocks + TURN / 2) / TURN) * TURN;
+        clocks += (tick_clocks - clocks + TURN / 2) / TURN * TURN;
     lastCount = count;
     lastTicks = ticks;
     now += clocks;
