@@ -179,6 +179,7 @@ static uint32_t _cmd_home(uint32_t, uint32_t)
 {
     end_flight();
     camera = camera_start();
+    Console_WriteLine("Camera back at the start");
     return 0;
 }
 

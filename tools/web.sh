@@ -19,7 +19,7 @@ elif [ $# -ne 0 ]; then
 fi
 cd "$(dirname "$0")/.."
 out=${out:-$PWD/build/web}
-tools/deps.sh
+tools/deps.sh boot web
 cmake -S . -B build >/dev/null
 cmake --build build -j"$(nproc)" --target disk_image
 web/build.sh "$out" build/npm build/disk.img

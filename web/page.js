@@ -59,17 +59,53 @@ function send(line)
     emulator.serial0_send(line + "\n");
 }
 
-// Bytes arrive one at a time; the text node is updated once per frame.
-let pending = "";
+// The serial text is a terminal of one line being written: the kernel
+// echoes typed characters, erases with backspaces and takes its prompt off
+// with a carriage return and "erase to the end of the line" (ESC [ K).
+// Whole lines go into the pane as text; the line being written is the span
+// after them. Both are updated once per frame of the page.
+const serialLine = document.createElement("span");
+serial.append(serialLine);
+const terminal = { done: "", line: "", column: 0, escape: null };
+
+function terminalByte(c)
+{
+    const t = terminal;
+    if (t.escape !== null) {
+        t.escape += c;
+        if (t.escape === "[" || /^\[[0-9;]*$/.test(t.escape))
+            return;   // a control sequence goes on until its final byte
+        if (t.escape === "[K" || t.escape === "[0K")
+            t.line = t.line.slice(0, t.column);
+        t.escape = null;
+        return;
+    }
+    if (c === "\x1b") {
+        t.escape = "";
+    } else if (c === "\n") {
+        t.done += t.line + "\n";
+        t.line = "";
+        t.column = 0;
+    } else if (c === "\r") {
+        t.column = 0;
+    } else if (c === "\b") {
+        t.column = Math.max(0, t.column - 1);
+    } else {
+        t.line = t.line.slice(0, t.column).padEnd(t.column) + c + t.line.slice(t.column + 1);
+        t.column++;
+    }
+}
+
+let flushing = false;
 let recent = "";
 let kernelUp = false;
 emulator.add_listener("serial0-output-byte", byte => {
-    if (byte === 13)
-        return;
     const c = String.fromCharCode(byte);
-    if (pending === "")
+    terminalByte(c);
+    if (!flushing) {
+        flushing = true;
         requestAnimationFrame(flushSerial);
-    pending += c;
+    }
     if (!kernelUp) {
         recent = (recent + c).slice(-READY_LINE.length);
         if (recent === READY_LINE)
@@ -79,9 +115,13 @@ emulator.add_listener("serial0-output-byte", byte => {
 
 function flushSerial()
 {
+    flushing = false;
     const atBottom = serial.scrollTop + serial.clientHeight >= serial.scrollHeight - 2;
-    serial.append(pending);
-    pending = "";
+    if (terminal.done !== "") {
+        serialLine.before(terminal.done);
+        terminal.done = "";
+    }
+    serialLine.textContent = terminal.line;
     if (atBottom)
         serial.scrollTop = serial.scrollHeight;
 }

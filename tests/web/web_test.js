@@ -220,6 +220,10 @@ async function run(page, address, failedRequests)
     const stopped = await waitFor("W to end the demo flight", ANSWER_SECONDS, () => serialText(page),
                                   text => text.indexOf("Camera orbit DISABLED\n", afterFlight) >= 0);
     await page.keyboard.up("KeyW");
+    // The frame loop's line took the serial prompt off first (a carriage
+    // return and ESC [ K): the pane shows the line alone.
+    check(stopped.includes("\nCamera orbit DISABLED\n") && !stopped.includes("\x1b"),
+          `the serial text shows the terminal's control bytes: ${JSON.stringify(stopped.slice(afterFlight))}`);
     await sleep(500);
     const still = await canvasNow(page);
     await sleep(1000);

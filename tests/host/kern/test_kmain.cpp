@@ -112,7 +112,7 @@ std::string serial_after_startup() { return hwsim::uart_output().substr(STARTUP_
 TEST(Kmain, StartUpWritesTheBannerTheSwitchesAndTheReminder)
 {
     run_kmain(1);
-    EXPECT_EQ(hwsim::uart_output(), STARTUP_LINES);
+    EXPECT_EQ(hwsim::uart_output(), STARTUP_LINES + ">");   // and the prompt, ready for input
     EXPECT_TRUE(hwsim::interrupts_enabled());
 }
 
@@ -191,7 +191,7 @@ TEST(Kmain, TheConsoleRunsTypedCommandsAndLocksTheCamera)
         }
     });
     std::string out = hwsim::uart_output();
-    EXPECT_EQ(out.substr(STARTUP_LINES.size()), ">wtest\nCommand not found.\n");
+    EXPECT_EQ(out.substr(STARTUP_LINES.size()), ">wtest\nCommand not found.\n>");
     // Ten frames after opening the console covers rows 0-99, and the camera
     // has not moved: below the console the scene is the start view.
     render::Frame shown = back_buffer_copy();
@@ -210,7 +210,7 @@ TEST(Kmain, TestSaysHello)
             for (uint8_t code : {0x14, 0x12, 0x1F, 0x14, 0x1C})
                 tap(code);
     });
-    EXPECT_EQ(hwsim::uart_output().substr(STARTUP_LINES.size()), ">test\nHello!\n");
+    EXPECT_EQ(hwsim::uart_output().substr(STARTUP_LINES.size()), ">test\nHello!\n>");
 }
 
 TEST(Kmain, SwitchCommandsOnTheSerialLineFlipTheirStages)
@@ -224,7 +224,7 @@ TEST(Kmain, SwitchCommandsOnTheSerialLineFlipTheirStages)
               ">cull\nBackface culling ENABLED\n"
               ">perspective\nPerspective projection DISABLED\n"
               ">view\nView vector/matrix transform DISABLED\n"
-              ">model\nModel transform matrix DISABLED\n");
+              ">model\nModel transform matrix DISABLED\n>");
     EXPECT_EQ(Console_IsOpen(), 0);
     render::Frame shown = back_buffer_copy();
     render::Frame expected = render::render_frame(render::start_view(), {1, 0, 0, 0});
@@ -247,7 +247,7 @@ TEST(Kmain, HomeAfterTurningShowsTheStartFrameAgain)
             serial_in("home\r");
         }
     });
-    EXPECT_EQ(serial_after_startup(), ">home\n");
+    EXPECT_EQ(serial_after_startup(), ">home\nCamera back at the start\n>");
     render::Frame shown = back_buffer_copy();
     EXPECT_NE(differing_pixels(turned, view_at(0, 0, START_Z)), 0);
     EXPECT_EQ(differing_pixels(shown, view_at(0, 0, START_Z)), 0);
@@ -271,7 +271,7 @@ TEST(Kmain, FpsReportsThePositionAndAnglesTheCameraHasNow)
             serial_in("fps\r");
     });
     // No clock rate is measured here, so no second has been counted.
-    EXPECT_EQ(serial_after_startup(), ">fps\n0 fps, x 0.0 y 0.0 z -3584.0, pitch 128 yaw -128\n");
+    EXPECT_EQ(serial_after_startup(), ">fps\n0 fps, x 0.0 y 0.0 z -3584.0, pitch 128 yaw -128\n>");
 }
 
 render::Frame view_of(const Camera& c)
@@ -291,14 +291,16 @@ TEST(Orbit, FliesRoundTheCubeOneStepAFrameFromTheCamerasYaw)
             second = back_buffer_copy();
     });
     render::Frame fifth = back_buffer_copy();   // before the host renders into the same buffer
-    EXPECT_EQ(serial_after_startup(), ">orbit\nCamera orbit ENABLED\n");
+    EXPECT_EQ(serial_after_startup(), ">orbit\nCamera orbit ENABLED\n>");
     EXPECT_EQ(differing_pixels(second, view_of(orbit_camera(ORBIT_STEP))), 0);
     EXPECT_EQ(differing_pixels(fifth, view_of(orbit_camera(4 * ORBIT_STEP))), 0);
     EXPECT_NE(differing_pixels(fifth, second), 0);
 }
 
 // A held camera key ends the flight and moves the camera on from where the
-// flight had brought it; letting go leaves it there.
+// flight had brought it; letting go leaves it there. The line that says so
+// comes from the frame loop, so on the serial line it takes the waiting
+// prompt off first, and the prompt comes back after it.
 TEST(Orbit, ACameraKeyTakesOverWhereTheFlightIs)
 {
     static render::Frame afterRelease;
@@ -312,7 +314,7 @@ TEST(Orbit, ACameraKeyTakesOverWhereTheFlightIs)
         if (frame == 6)
             afterRelease = back_buffer_copy();
     });
-    EXPECT_EQ(serial_after_startup(), ">orbit\nCamera orbit ENABLED\nCamera orbit DISABLED\n");
+    EXPECT_EQ(serial_after_startup(), ">orbit\nCamera orbit ENABLED\n>\r\x1b[KCamera orbit DISABLED\n>");
     CameraKeys w = {};
     w.ahead = true;
     Camera moved = camera_step(camera_step(orbit_camera(2 * ORBIT_STEP), w), w);
@@ -333,7 +335,7 @@ TEST(Orbit, EveryCameraKeyEndsTheFlight)
             if (frame == 3)
                 press(static_cast<uint8_t>(held | 0x80));
         });
-        EXPECT_EQ(serial_after_startup(), ">orbit\nCamera orbit ENABLED\nCamera orbit DISABLED\n")
+        EXPECT_EQ(serial_after_startup(), ">orbit\nCamera orbit ENABLED\n>\r\x1b[KCamera orbit DISABLED\n>")
             << "key " << int(key);
     }
 }
@@ -361,7 +363,8 @@ TEST(Orbit, TypedAgainItStopsWhereItIsAndHomeBringsTheStartCamera)
         if (frame == 3)
             serial_in("home\r");
     });
-    EXPECT_EQ(serial_after_startup(), ">orbit\nCamera orbit ENABLED\n>home\nCamera orbit DISABLED\n");
+    EXPECT_EQ(serial_after_startup(),
+              ">orbit\nCamera orbit ENABLED\n>home\nCamera orbit DISABLED\nCamera back at the start\n>");
     last = back_buffer_copy();
     EXPECT_EQ(differing_pixels(last, view_at(0, 0, START_Z)), 0);
 }
