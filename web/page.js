@@ -130,7 +130,7 @@ function kernelStarted()
 {
     kernelUp = true;
     send("orbit");
-    status.textContent = "Running: the camera flies round the cube. Click the screen and fly it yourself.";
+    status.textContent = "Running: the demo flight circles the cube until a camera key takes over.";
     showRate();
     setInterval(showRate, RATE_MS);
 }
