@@ -10,8 +10,8 @@
 #include <stdint.h>
 
 #include "kern/fixed.h"
-#include "kern/raster.h"
-#include "kern/video.h"
+#include "kern/video/raster.h"
+#include "kern/video/video.h"
 
 namespace raster_reference {
 

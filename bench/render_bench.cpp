@@ -22,7 +22,8 @@
 #include "hw/host/fixed_ranges.h"
 #include "hw/host/hw_host.h"
 #include "kern/console.h"
-#include "kern/video.h"
+#include "kern/video/fill.h"
+#include "kern/video/video.h"
 
 using bench::SceneId;
 using kern::Triangle;

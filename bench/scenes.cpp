@@ -3,8 +3,8 @@
 #include "bench/scenes.h"
 
 #include "bench/raster_reference.h"
-#include "kern/pipeline.h"
-#include "kern/video.h"
+#include "kern/video/pipeline.h"
+#include "kern/video/video.h"
 
 namespace bench {
 

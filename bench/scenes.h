@@ -8,8 +8,8 @@
 #pragma once
 #include <stdint.h>
 
-#include "kern/ckern.h"
-#include "kern/raster.h"
+#include "kern/scene.h"
+#include "kern/video/raster.h"
 
 namespace bench {
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "bench/scenes.h"
-#include "kern/ckern.h"
-#include "kern/video.h"
+#include "kern/scene.h"
+#include "kern/video/video.h"
 #include "render.h"
 
 using bench::SceneId;

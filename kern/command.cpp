@@ -40,18 +40,6 @@ static uint32_t name_hash(const char* name)
     return CreateHash(name, static_cast<uint32_t>(strlen(name)));
 }
 
-static uint32_t _cmd_help(uint32_t, uint32_t)
-{
-    Console_WriteLine("Nobody is coming to help you.");
-    return 0;
-}
-
-static uint32_t _cmd_clear(uint32_t, uint32_t)
-{
-    Console_Clear();
-    return 0;
-}
-
 void Command_Init()
 {
     uint8_t* region = static_cast<uint8_t*>(Mem_AllocRegion(COMMAND_REGION_BYTES, "./kern/command", 28));
@@ -61,8 +49,6 @@ void Command_Init()
         cmdlist.handlers = reinterpret_cast<CommandHandler*>(region + COMMAND_ARRAY_BYTES);
         cmdlist.uses = reinterpret_cast<int32_t*>(region + 2 * COMMAND_ARRAY_BYTES);
     }
-    Command_Register("help", _cmd_help);
-    Command_Register("clear", _cmd_clear);
 }
 
 int32_t Command_Register(const char* name, CommandHandler handler)

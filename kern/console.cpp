@@ -5,20 +5,13 @@
 #include "kern/command.h"
 #include "kern/echo.h"
 #include "kern/fixed.h"
-#include "kern/font.h"
-#include "kern/input.h"
 #include "kern/keyboard.h"
 #include "kern/serial.h"
 #include "kern/string.h"
-#include "kern/video.h"
+#include "kern/video/font.h"
+#include "kern/video/video.h"
 
 namespace kern {
-
-const int LINE_BYTES = CONSOLE_COLUMNS + 1;
-
-const uint8_t CH_NONE = 0;
-const uint8_t CH_NEWLINE = 10;
-const uint8_t CH_ESCAPE = 27;
 
 const Fixed OFFSET_HIDDEN = -200 * FIXED_ONE;
 const Fixed OFFSET_OPEN = -100 * FIXED_ONE;

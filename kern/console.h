@@ -3,11 +3,12 @@
 // bytes received on the serial port are typed into its input line.
 #pragma once
 #include <stdint.h>
+#include "kern/input.h"
 
 namespace kern {
 
 const int CONSOLE_LINES = 24;
-const int CONSOLE_COLUMNS = 80;
+const int CONSOLE_COLUMNS = LINE_COLUMNS;
 
 void Console_Init();
 void Console_WriteLine(const char* text);

@@ -1,6 +1,6 @@
 // The serial terminal's copy of the input line.
 #include "kern/echo.h"
-#include "kern/console.h"
+#include "kern/input.h"
 #include "kern/serial.h"
 #include "kern/string.h"
 
@@ -13,7 +13,7 @@ const char ERASE_ONE[] = "\b \b";
 const char ERASE_LINE[] = "\r\x1b[K";
 
 static int prompt_shown;
-static char shown[CONSOLE_COLUMNS + 1];   // the text after the prompt on the terminal
+static char shown[LINE_BYTES];   // the text after the prompt on the terminal
 
 void Echo_Reset()
 {

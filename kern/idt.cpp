@@ -11,11 +11,6 @@ const uint16_t PIC1_COMMAND = 0x20;
 const uint16_t PIC1_DATA = 0x21;
 const uint16_t PIC2_COMMAND = 0xA0;
 const uint16_t PIC2_DATA = 0xA1;
-const uint16_t KEYBOARD_DATA = 0x60;   // the 8042's output buffer
-const uint16_t KEYBOARD_STATUS = 0x64;
-const uint8_t OUTPUT_FULL = 0x01;      // status bit 0: a byte waits at port 0x60
-// More than the controller and the keyboard's own queue can hold.
-const int KEYBOARD_DRAIN_LIMIT = 64;
 
 // ICW1 0001LA1I: edge triggered (L=0), cascaded, ICW4 follows (I=1).
 const uint8_t ICW1_INIT_ICW4 = 0x11;
@@ -67,22 +62,6 @@ static void remap_pics()
     outb_delayed(PIC2_DATA, OCW1_UNMASK_ALL);
 }
 
-// A key pressed or released while the system loaded (interrupts off) leaves
-// its byte in the controller, which holds its interrupt line up until the
-// byte is read. Re-initialising the controllers forgets that request, and
-// with no new edge on the line the keyboard would never interrupt again:
-// read whatever waits before interrupts go on. The bytes are dropped; the
-// key states are cleared after this anyway.
-static void drain_keyboard()
-{
-    for (int i = 0; i < KEYBOARD_DRAIN_LIMIT; i++) {
-        uint8_t status = inb_delayed(KEYBOARD_STATUS);
-        if (!(status & OUTPUT_FULL))
-            return;
-        inb_delayed(KEYBOARD_DATA);
-    }
-}
-
 static void put32(uint8_t* at, uint32_t value)
 {
     for (int i = 0; i < 4; i++)
@@ -103,7 +82,8 @@ static void set_gate(int vector, void (*stub)())
 void idt_init()
 {
     remap_pics();
-    drain_keyboard();
+    // Re-initialising the controllers forgets a pending keyboard request.
+    Keyboard_Drain();
     for (const Gate& g : gates)
         set_gate(g.vector, g.stub);
     uint8_t descriptor[6];
@@ -162,8 +142,7 @@ void irq0_handler()
 
 void irq1_handler()
 {
-    uint8_t scancode = inb_delayed(KEYBOARD_DATA);
-    KeyboardInterrupt(scancode);
+    Keyboard_Read();
     eoi_master();
 }
 

@@ -1,20 +1,16 @@
 // The console's input line and its recall list; the serial line's decoder.
 #include "kern/input.h"
-#include "kern/console.h"
 #include "kern/keyboard.h"
 #include "kern/string.h"
 
 namespace kern {
 
-const int LINE_BYTES = CONSOLE_COLUMNS + 1;
 const char PROMPT = '>';
-const int INPUT_LAST = CONSOLE_COLUMNS - 1;   // the last slot a typed character may take
+const int INPUT_LAST = LINE_COLUMNS - 1;      // the last slot a typed character may take
 const int EDITING = -1;                       // recall_at: the line being typed, no command recalled
 
-const uint8_t CH_BACKSPACE = 0x08;
-const uint8_t CH_NEWLINE = 0x0A;
+// The terminal's own bytes; the others are the keyboard's characters.
 const uint8_t CH_RETURN = 0x0D;
-const uint8_t CH_ESCAPE = 0x1B;
 const uint8_t CH_DELETE = 0x7F;
 const uint8_t CH_FIRST_PRINTABLE = 0x20;
 const uint8_t CH_LAST_PRINTABLE = 0x7E;

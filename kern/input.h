@@ -6,6 +6,10 @@
 
 namespace kern {
 
+// A line of text, the console's and the input line's: 80 characters and
+// the terminator.
+const int LINE_COLUMNS = 80;
+const int LINE_BYTES = LINE_COLUMNS + 1;
 const int RECALL_LINES = 16;
 
 // Empties the input line (the prompt alone) and forgets every command.

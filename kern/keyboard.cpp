@@ -1,9 +1,16 @@
 // The PS/2 keyboard in scancode set 1: a make code is the key number, the
 // break code is the same number with bit 7 set.
 #include "kern/keyboard.h"
+#include "hw/hw.h"
 #include "kern/ring.h"
 
 namespace kern {
+
+const uint16_t KEYBOARD_DATA = 0x60;   // the 8042's output buffer
+const uint16_t KEYBOARD_STATUS = 0x64;
+const uint8_t OUTPUT_FULL = 0x01;      // status bit 0: a byte waits at port 0x60
+// More than the controller and the keyboard's own queue can hold.
+const int KEYBOARD_DRAIN_LIMIT = 64;
 
 const uint32_t KEY_SLOTS = 127;       // make codes 0x00-0x7E
 const uint8_t BREAK_BIT = 0x80;
@@ -114,6 +121,24 @@ void KeyboardInterrupt(uint8_t scancode)
     if (keys[code] == 0)
         presses[code] = presses[code] + 1;   // typematic repeats are no new press
     keys[code] = 1;
+}
+
+void Keyboard_Read() { KeyboardInterrupt(inb_delayed(KEYBOARD_DATA)); }
+
+// A key pressed or released while the system loaded (interrupts off) leaves
+// its byte in the controller, which holds its interrupt line up until the
+// byte is read. Re-initialising the interrupt controllers forgets that
+// request, and with no new edge on the line the keyboard would never
+// interrupt again: whatever waits is read before interrupts go on. The
+// bytes are dropped; the key states are cleared after this anyway.
+void Keyboard_Drain()
+{
+    for (int i = 0; i < KEYBOARD_DRAIN_LIMIT; i++) {
+        uint8_t status = inb_delayed(KEYBOARD_STATUS);
+        if (!(status & OUTPUT_FULL))
+            return;
+        inb_delayed(KEYBOARD_DATA);
+    }
 }
 
 // Presses made so far count as seen: none of them taps a key any more.

@@ -17,13 +17,20 @@ enum : uint32_t {
     KEY_BACKQUOTE = 0x29,
 };
 
-// Characters of the extended keys (0xE0 then the code) that character mode
-// queues; above ASCII, so that no table entry can stand for them.
+// Characters that character mode queues and the console acts on: the
+// editing keys' bytes, and those of the extended keys (0xE0 then the code),
+// above ASCII so that no table entry can stand for them.
 enum : uint8_t {
+    CH_NONE = 0x00, CH_BACKSPACE = 0x08, CH_NEWLINE = 0x0A, CH_ESCAPE = 0x1B,
     CH_UP = 0x80, CH_DOWN = 0x81, CH_PAGE_UP = 0x82, CH_PAGE_DOWN = 0x83,
 };
 
 void KeyboardInterrupt(uint8_t scancode);
+// Interrupt side: reads the byte the 8042 holds and hands it on.
+void Keyboard_Read();
+// Reads and drops whatever the 8042 holds (a bounded number of bytes), so
+// that its interrupt line falls; before interrupts go on.
+void Keyboard_Drain();
 void InitKeyboard();
 // Once a frame, last: snapshots the keys for edges, and marks the keys
 // pressed since the snapshot before, held or not, as tapped.

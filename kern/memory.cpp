@@ -1,8 +1,6 @@
 // The region allocator: regions are cut back to back from the heap, never
 // freed, and each is recorded with its size and the source that asked.
 #include "kern/memory.h"
-#include "kern/command.h"
-#include "kern/console.h"
 #include "kern/string.h"
 
 namespace kern {
@@ -17,6 +15,16 @@ static uint32_t allocRegions;
 static uint32_t allocSizes[MAX_REGIONS];
 static int32_t allocLines[MAX_REGIONS];
 static const char* allocFiles[MAX_REGIONS];
+// Where warnings and reports go: the console, once the start-up says so.
+static void (*writeLine)(const char* line);
+
+static void say(const char* line)
+{
+    if (writeLine != nullptr)
+        writeLine(line);
+}
+
+void Mem_SetOutput(void (*write_line)(const char* line)) { writeLine = write_line; }
 
 void Mem_Reset()
 {
@@ -25,6 +33,7 @@ void Mem_Reset()
     __builtin_memset(allocSizes, 0, sizeof allocSizes);
     __builtin_memset(allocLines, 0, sizeof allocLines);
     __builtin_memset(allocFiles, 0, sizeof allocFiles);
+    writeLine = nullptr;
 }
 
 void Mem_EarlyInit() { allocRegions = 0; }
@@ -32,11 +41,11 @@ void Mem_EarlyInit() { allocRegions = 0; }
 void* Mem_AllocRegion(uint32_t size, const char* file, int32_t line)
 {
     if (size > HEAP_LAST - heapPtr) {
-        Console_WriteLine("WARNING: OUT OF MEMORY. CANNOT ALLOCATE REGION!!!");
+        say("WARNING: OUT OF MEMORY. CANNOT ALLOCATE REGION!!!");
         return nullptr;
     }
     if (allocRegions == MAX_REGIONS) {
-        Console_WriteLine("WARNING: TOO MANY REGIONS. CANNOT ALLOCATE REGION!!!");
+        say("WARNING: TOO MANY REGIONS. CANNOT ALLOCATE REGION!!!");
         return nullptr;
     }
     uint32_t start = heapPtr;
@@ -46,12 +55,6 @@ void* Mem_AllocRegion(uint32_t size, const char* file, int32_t line)
     allocFiles[allocRegions] = file;
     allocRegions++;
     return reinterpret_cast<void*>(start);
-}
-
-void Mem_LateInit()
-{
-    Command_Register("meminfo", mem_print_info);
-    Command_Register("memregion", mem_print_regions);
 }
 
 // Sizes beyond 2^31 cannot occur: the whole heap is 8 MiB.
@@ -76,8 +79,8 @@ uint32_t mem_print_info(uint32_t, uint32_t)
     strcat(left, line);
     strcat(" / ", line);
     strcat(regions, line);
-    Console_WriteLine("Heap Size / Used / Free / Regions");
-    Console_WriteLine(line);
+    say("Heap Size / Used / Free / Regions");
+    say(line);
     return 0;
 }
 
@@ -103,7 +106,7 @@ uint32_t mem_print_regions(uint32_t, uint32_t)
         append(allocFiles[i], line);
         append(":", line);
         append(putint(allocLines[i], text, NUMBER_BUFFER), line);
-        Console_WriteLine(line);
+        say(line);
     }
     return 0;
 }

@@ -16,8 +16,12 @@ void Mem_EarlyInit();
 // or when MAX_REGIONS regions are already recorded.
 // `file` is kept by pointer: pass a constant text.
 void* Mem_AllocRegion(uint32_t size, const char* file, int32_t line);
-void Mem_LateInit();
+// Where the allocator's warnings and the reports below are written, a line
+// at a time (the console, set by the start-up); nowhere until set.
+void Mem_SetOutput(void (*write_line)(const char* line));
 
+// The "meminfo" and "memregion" commands: the heap's use, and one line per
+// region with its size and who asked for it.
 uint32_t mem_print_info(uint32_t first, uint32_t second);
 uint32_t mem_print_regions(uint32_t first, uint32_t second);
 

@@ -2,7 +2,7 @@
 // it, always looking at its centre; its angle moves on by one step a frame.
 #pragma once
 #include <stdint.h>
-#include "kern/ckern.h"
+#include "kern/camera.h"
 
 namespace kern {
 

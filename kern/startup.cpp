@@ -1,65 +1,91 @@
-// The kernel's start-up and the steps of its frame, apart from the scene
-// and the camera (ckern.cpp) so the benchmark kernel runs the same ones.
+// The kernel's modules in start-up order, and the steps of its frame.
 #include "kern/startup.h"
+#include "kern/camera.h"
 #include "kern/clock.h"
 #include "kern/command.h"
 #include "kern/console.h"
-#include "kern/font.h"
 #include "kern/fps.h"
 #include "kern/idt.h"
 #include "kern/keyboard.h"
 #include "kern/memory.h"
-#include "kern/pipeline.h"
 #include "kern/serial.h"
 #include "kern/texture.h"
 #include "kern/timer.h"
-#include "kern/video.h"
+#include "kern/video/font.h"
+#include "kern/video/pipeline.h"
+#include "kern/video/video.h"
 
 namespace kern {
 
-// The start-up's order: the console before anything writes a line, the
-// command table before anything registers a command, the timer and the
-// frame clock before interrupts go on, the keyboard cleared after.
-static void start_before_interrupts()
+// When a module is set up: before the timers (the console before anything
+// writes a line, the command table before anything registers a command),
+// the timers and the frame clock with interrupts still off, the interrupt
+// table (interrupts on from there), then the rest. A module set up by
+// another one, or never, has only its reset.
+enum Stage { EARLY, TIMERS, INTERRUPTS, LATE, NOT_SET_UP };
+
+struct Module {
+    Stage stage;
+    void (*init)();
+    void (*reset)();   // back to the state at load, for tests
+};
+
+static void serial_init() { Serial_Initialize(); }
+
+// The allocator reports on the console, which it comes before.
+static void memory_init()
 {
-    Serial_Initialize();
     Mem_EarlyInit();
-    LoadFont();
-    Console_Init();
-    Command_Init();
+    Mem_SetOutput(Console_WriteLine);
 }
 
-static void start_timers()
+// One row a module: adding a module is its source file and a row here.
+static const Module modules[] = {
+    {EARLY, serial_init, Serial_Reset},
+    {EARLY, memory_init, Mem_Reset},
+    {EARLY, LoadFont, nullptr},
+    {EARLY, Console_Init, Console_Reset},   // the input line and its echo with it
+    {EARLY, Command_Init, Command_Reset},
+    {TIMERS, InitTimer, Timer_Reset},
+    {TIMERS, Clock_Init, Clock_Reset},       // frames are paced by it
+    {INTERRUPTS, idt_init, nullptr},
+    {INTERRUPTS, Serial_EnableReceive, nullptr},
+    {LATE, InitKeyboard, Keyboard_Reset},
+    {LATE, Texture_Init, Texture_Reset},
+    {NOT_SET_UP, nullptr, Fps_Reset},
+    {NOT_SET_UP, nullptr, Pipeline_Reset},
+    {NOT_SET_UP, nullptr, Video_Reset},
+    {NOT_SET_UP, nullptr, Camera_Reset},
+};
+
+static void start_stage(Stage stage)
 {
-    InitTimer();
-    Clock_Init();   // frames are paced by it; started with interrupts still off
+    for (const Module& m : modules)
+        if (m.stage == stage)
+            m.init();
 }
 
-static void start_after_interrupts()
-{
-    InitKeyboard();
-    Texture_Init();
-    Mem_LateInit();
-}
-
-void start_interrupts()
-{
-    idt_init();     // interrupts on from here
-    Serial_EnableReceive();
-}
+void start_interrupts() { start_stage(INTERRUPTS); }
 
 void start_modules()
 {
-    start_before_interrupts();
-    start_after_interrupts();
+    start_stage(EARLY);
+    start_stage(LATE);
 }
 
 void start_up()
 {
-    start_before_interrupts();
-    start_timers();
-    start_interrupts();
-    start_after_interrupts();
+    start_stage(EARLY);
+    start_stage(TIMERS);
+    start_stage(INTERRUPTS);
+    start_stage(LATE);
+}
+
+void reset_modules()
+{
+    for (const Module& m : modules)
+        if (m.reset != nullptr)
+            m.reset();
 }
 
 void frame_begin()

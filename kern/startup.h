@@ -1,7 +1,7 @@
 // The kernel's start-up and the steps of its frame.
 #pragma once
 #include <stdint.h>
-#include "kern/raster.h"
+#include "kern/video/raster.h"
 
 namespace kern {
 
@@ -12,6 +12,8 @@ namespace kern {
 void start_up();
 void start_modules();
 void start_interrupts();
+// For tests: every module back to its state at load.
+void reset_modules();
 
 // A frame's steps: the timer and the console's input; the triangles seen
 // from the camera at `position` and the console over them; the wait for the

@@ -6,7 +6,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#include "kern/font.h"
+#include "kern/video/font.h"
 #include "png.h"
 
 namespace {

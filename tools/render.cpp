@@ -5,8 +5,8 @@
 
 #include "hw/host/fixed_ranges.h"
 #include "hw/host/hw_host.h"
-#include "kern/ckern.h"
-#include "kern/pipeline.h"
+#include "kern/scene.h"
+#include "kern/video/pipeline.h"
 
 namespace render {
 

@@ -5,7 +5,7 @@
 #include <array>
 
 #include "kern/math.h"
-#include "kern/video.h"
+#include "kern/video/video.h"
 
 namespace render {
 

@@ -13,17 +13,18 @@
 #include "bench/scenes.h"
 #include "hw/hw.h"
 #include "kern/ckern.h"
+#include "kern/startup.h"
 #include "kern/command.h"
 #include "kern/console.h"
-#include "kern/font.h"
+#include "kern/video/font.h"
 #include "kern/idt.h"
 #include "kern/keyboard.h"
 #include "kern/memory.h"
-#include "kern/pipeline.h"
+#include "kern/video/pipeline.h"
 #include "kern/serial.h"
 #include "kern/texture.h"
 #include "kern/timer.h"
-#include "kern/video.h"
+#include "kern/video/video.h"
 
 namespace bench {
 namespace {

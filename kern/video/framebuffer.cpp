@@ -2,7 +2,8 @@
 #include "hw/hw.h"
 #include "hw/machine.h"
 #include "kern/clock.h"
-#include "kern/video.h"
+#include "kern/video/fill.h"
+#include "kern/video/video.h"
 
 namespace kern {
 

@@ -2,9 +2,8 @@
 // the camera's view, the perspective projection, the off-screen reject and
 // the back-face cull before the rasteriser fills it. Triangles are painted
 // in array order; there is no depth buffer.
-#include "kern/pipeline.h"
-#include "kern/console.h"
-#include "kern/video.h"
+#include "kern/video/pipeline.h"
+#include "kern/video/video.h"
 
 namespace kern {
 
@@ -193,34 +192,11 @@ void set_model_offset(Fixed x, Fixed y, Fixed z) { model_offset = Vec3{x, y, z};
 // The projection's focal length and centre are constants.
 void set_projection_fov() {}
 
-static void report(int on, const char* enabled, const char* disabled)
-{
-    Console_WriteLine(on ? enabled : disabled);
-}
-
-void cull_back(int on)
-{
-    cb = on;
-    report(on, "Backface culling ENABLED", "Backface culling DISABLED");
-}
-
-void model_transform(int on)
-{
-    modtranson = on;
-    report(on, "Model transform matrix ENABLED", "Model transform matrix DISABLED");
-}
-
-void view_transform(int on)
-{
-    viewtranson = on;
-    report(on, "View vector/matrix transform ENABLED", "View vector/matrix transform DISABLED");
-}
-
-void projection_transform(int on)
-{
-    projtranson = on;
-    report(on, "Perspective projection ENABLED", "Perspective projection DISABLED");
-}
+// The switches only switch: whoever turns one says so (kern/commands).
+void cull_back(int on) { cb = on; }
+void model_transform(int on) { modtranson = on; }
+void view_transform(int on) { viewtranson = on; }
+void projection_transform(int on) { projtranson = on; }
 
 PipelineSwitches Pipeline_Switches() { return PipelineSwitches{cb, modtranson, viewtranson, projtranson}; }
 

@@ -7,8 +7,9 @@
 // the same wrapping sums in one step. The pixels are exactly those of the
 // per-pixel rule: a pixel of row r between the edge columns is written when
 // both its column and r are on screen as unsigned compares.
-#include "kern/raster.h"
-#include "kern/video.h"
+#include "kern/video/raster.h"
+#include "kern/video/fill.h"
+#include "kern/video/video.h"
 
 namespace kern {
 

@@ -4,8 +4,8 @@
 // A cell is clipped once, not pixel by pixel: one wholly on screen has each
 // glyph row merged into the screen as one word; one partly off screen
 // walks only its rows and columns that land on screen.
-#include "kern/font.h"
-#include "kern/video.h"
+#include "kern/video/font.h"
+#include "kern/video/video.h"
 
 namespace kern {
 

@@ -11,14 +11,15 @@
 #include "fake_uart.h"
 #include "hw_host.h"
 #include "kern/command.h"
+#include "kern/commands.h"
 #include "kern/console.h"
-#include "kern/font.h"
+#include "kern/video/font.h"
 #include "kern/keyboard.h"
 #include "kern/memory.h"
 #include "kern/serial.h"
 #include "kern/startup.h"
 #include "kern/texture.h"
-#include "kern/video.h"
+#include "kern/video/video.h"
 #include "png.h"
 
 using namespace kern;
@@ -44,12 +45,6 @@ void fresh_console()
     Console_Init();
 }
 
-uint32_t hello(uint32_t, uint32_t)
-{
-    Console_WriteLine("Hello!");
-    return 0;
-}
-
 // The kernel's start-up as the console sees it, command table included.
 void standard_startup()
 {
@@ -57,7 +52,7 @@ void standard_startup()
     hwsim::uart_attach();
     start_modules();
     Serial_EnableReceive();
-    Command_Register("test", hello);
+    Commands_RegisterAll();
 }
 
 // Bytes arriving on the serial line, taken by its interrupt.

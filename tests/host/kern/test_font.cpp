@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "kern/font.h"
+#include "kern/video/font.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "fake_clock.h"
 #include "hw_host.h"
 #include "kern/clock.h"
-#include "kern/video.h"
+#include "kern/video/video.h"
 
 using kern::back_buffer;
 

@@ -8,7 +8,8 @@
 #include "hw_host.h"
 #include "kern/command.h"
 #include "kern/console.h"
-#include "kern/font.h"
+#include "kern/video/font.h"
+#include "kern/commands.h"
 #include "kern/memory.h"
 #include "kern/serial.h"
 #include "kern/startup.h"
@@ -29,6 +30,7 @@ void console_only()
     hwsim::uart_attach();
     Serial_Initialize();
     Mem_EarlyInit();
+    Mem_SetOutput(Console_WriteLine);
     Console_Init();
 }
 
@@ -38,6 +40,7 @@ void standard_startup()
     hwsim::reset();
     hwsim::uart_attach();
     start_modules();
+    Commands_RegisterAll();
 }
 
 void mark_serial() { serialMark = hwsim::uart_output().size(); }

@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "kern/raster.h"
-#include "kern/video.h"
+#include "kern/video/raster.h"
+#include "kern/video/video.h"
 
 using kern::Fixed;
 using kern::Triangle;

@@ -14,9 +14,10 @@
 
 #include "bench/raster_reference.h"
 #include "kern/math.h"
-#include "kern/pipeline.h"
-#include "kern/raster.h"
-#include "kern/video.h"
+#include "kern/video/pipeline.h"
+#include "kern/video/raster.h"
+#include "kern/video/fill.h"
+#include "kern/video/video.h"
 
 using kern::Fixed;
 using kern::Triangle;

@@ -7,8 +7,8 @@
 
 #include <string>
 
-#include "kern/font.h"
-#include "kern/video.h"
+#include "kern/video/font.h"
+#include "kern/video/video.h"
 
 using kern::back_buffer;
 

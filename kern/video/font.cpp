@@ -5,7 +5,7 @@
 // Letters and digits are three pixels wide, so column 3 is the gap to the
 // next character; row 0 is the gap to the line above. Capitals and digits
 // stand on rows 1-6, lower case on rows 2-6, descenders reach row 7.
-#include "kern/font.h"
+#include "kern/video/font.h"
 
 namespace kern {
 

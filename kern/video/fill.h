@@ -1,43 +1,13 @@
-// The back buffer, its presentation, 2D fills and text drawing.
-//
-// All drawing goes to the 320x200 back buffer at 0xC0200000 (one palette
-// index per pixel, row-major) and clips every pixel: x <= 319 and y <= 199
-// compared as unsigned, so any coordinate may be passed.
+// Runs of one colour stored into the back buffer, inline: the rasteriser's
+// row loops and the 2D fills keep them in registers.
 #pragma once
 #include <stdint.h>
-#include "hw/machine.h"
 
 namespace kern {
 
-const int SCREEN_WIDTH = 320;
-const int SCREEN_HEIGHT = 200;
-const uint32_t SCREEN_BYTES = 64000;
-const uint32_t BACK_BUFFER = machine::BACK_BUFFER;
-const uint32_t VIDEO_MEMORY = machine::VGA_GRAPHICS;
-
-inline uint8_t* back_buffer() { return reinterpret_cast<uint8_t*>(BACK_BUFFER); }
-
-void ClearScreen();
-void Blit();
-// Returns at the start of the next vertical retrace, and no sooner than the
-// clock allows: one frame every 14126 us (just under a real display's
-// period), made up for where a frame came late.
-void WaitForVBlank();
-// Frames shown so far: one for every return of WaitForVBlank.
-uint32_t FramesShown();
-void PutRect(int x, int y, int width, int height, uint8_t colour);
-void horizontal_line(int x0, int x1, int y, uint8_t colour);
-// Sets `count` bytes from `at` to `colour` with as few stores as it can.
-// Clips nothing: the caller has already put the run inside the buffer.
-inline void fill_run(uint8_t* at, uint32_t count, uint8_t colour);
 // Stores `value` into `words` 32-bit words upwards from `at` (word-aligned)
 // with one string store.
 void fill_words(uint8_t* at, uint32_t words, uint32_t value);
-
-void PutChar(uint8_t code, int x, int y, uint8_t colour);
-void PutString(const char* text, int x, int y, uint8_t colour);
-
-// ---- fill_run, inline: the row loops keep it in registers ----
 
 // Runs are stored a register at a time: FillWord is as wide as the
 // processor's general registers (4 bytes on the kernel's i686).
@@ -130,6 +100,8 @@ inline void fill_short(uint8_t* at, uint32_t count, uintptr_t value)
 // are two classes, the bytes already come second, and the order is kept.
 const bool FILL_BYTES_FIRST = FILL_WORD > sizeof(FillWord32);
 
+// Sets `count` bytes from `at` to `colour` with as few stores as it can.
+// Clips nothing: the caller has already put the run inside the buffer.
 // Stores may overlap (a byte stored twice gets the same colour): that costs
 // less than loops whose ends the processor cannot predict. The stores go
 // into byte buffers that are also read byte by byte, at any address (the
@@ -146,8 +118,5 @@ inline void fill_run(uint8_t* at, uint32_t count, uint8_t colour)
     else
         fill_long(at, count, value);
 }
-
-// For tests: back to the state at load, before any set-up.
-void Video_Reset();
 
 } // namespace kern

@@ -2,7 +2,7 @@
 // off-screen reject, back-face cull, rasteriser; four run-time switches.
 #pragma once
 #include <stdint.h>
-#include "kern/raster.h"
+#include "kern/video/raster.h"
 
 namespace kern {
 

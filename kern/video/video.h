@@ -1,0 +1,37 @@
+// The back buffer, its presentation, 2D fills and text drawing.
+//
+// All drawing goes to the 320x200 back buffer at 0xC0200000 (one palette
+// index per pixel, row-major) and clips every pixel: x <= 319 and y <= 199
+// compared as unsigned, so any coordinate may be passed.
+#pragma once
+#include <stdint.h>
+#include "hw/machine.h"
+
+namespace kern {
+
+const int SCREEN_WIDTH = 320;
+const int SCREEN_HEIGHT = 200;
+const uint32_t SCREEN_BYTES = 64000;
+const uint32_t BACK_BUFFER = machine::BACK_BUFFER;
+const uint32_t VIDEO_MEMORY = machine::VGA_GRAPHICS;
+
+inline uint8_t* back_buffer() { return reinterpret_cast<uint8_t*>(BACK_BUFFER); }
+
+void ClearScreen();
+void Blit();
+// Returns at the start of the next vertical retrace, and no sooner than the
+// clock allows: one frame every 14126 us (just under a real display's
+// period), made up for where a frame came late.
+void WaitForVBlank();
+// Frames shown so far: one for every return of WaitForVBlank.
+uint32_t FramesShown();
+void PutRect(int x, int y, int width, int height, uint8_t colour);
+void horizontal_line(int x0, int x1, int y, uint8_t colour);
+
+void PutChar(uint8_t code, int x, int y, uint8_t colour);
+void PutString(const char* text, int x, int y, uint8_t colour);
+
+// For tests: back to the state at load, before any set-up.
+void Video_Reset();
+
+} // namespace kern
