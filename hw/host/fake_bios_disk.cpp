@@ -95,9 +95,7 @@ void extended_read(BiosRegs& r)
         packet[2] = packet[3] = 0;
         return finish(r, BAD_COMMAND, 0);
     }
-    uint32_t want = count;
-    if (disk->options.most_per_read && want > disk->options.most_per_read)
-        want = disk->options.most_per_read;
+    uint32_t want = count < disk->options.most_per_read ? count : disk->options.most_per_read;
     uint8_t status;
     uint32_t done = transfer(lba, want, low(segment, offset, 512 * count), status);
     packet[2] = static_cast<uint8_t>(done);
@@ -141,9 +139,10 @@ void answer(BiosRegs& r)
 {
     if ((r.edx & 0xFF) != disk->drive)
         return finish(r, BAD_COMMAND, 0);
+    if (ah(r) != 0x02 && ah(r) != 0x42)
+        disk->calls.push_back({ah(r), 0, 0, 0});
     switch (ah(r)) {
     case 0x00:
-        disk->calls.push_back({0x00, 0, 0, 0});
         return finish(r, OK, 0);
     case 0x02:
         return chs_read(r);

@@ -20,13 +20,14 @@ struct BiosDiskOptions {
     uint32_t bad_sector = 0xFFFFFFFF; // a read reaching it fails there
     uint8_t error = 0x10;             // AH of that failure (0x10: uncorrectable data)
     int failures = 0;                 // the first reads fail with 0x06, as a floppy's after a media change
-    uint32_t most_per_read = 0;       // extended reads move at most this many sectors and say so (0: all)
+    uint32_t most_per_read = 0xFFFFFFFF;  // extended reads move at most this many sectors and
+                                          // say so in the packet, carry clear (a short read)
     uint32_t max_request = 127;       // extended reads of more sectors are refused, as many BIOSes do
 };
 
 struct BiosDiskCall {
     uint8_t function;                 // AH
-    uint32_t lba;                     // first sector of a read (CHS reads converted)
+    uint32_t lba;                     // for reads: the first sector (CHS reads converted)
     uint32_t count;
     uint32_t buffer;                  // linear address of a read's buffer
 };
