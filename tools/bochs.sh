@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the disk image and boots it in Bochs (tools/bochsrc): in a window
+# Builds the disk image and boots it in Bochs (tools/bochsrc; with --floppy,
+# tools/bochsrc.floppy: from the floppy drive, no hard disk): in a window
 # where there is a display, under Xvfb otherwise. COM1 is this terminal when
 # it is one (its bytes go to the system as console input), standard output
 # otherwise. Bochs's log: build/bochs/bochs.log.
@@ -20,6 +21,8 @@ else
     export BOCHS_SERIAL_MODE=file BOCHS_SERIAL_DEV=/dev/stdout
 fi
 
-run=(bochs -q -f tools/bochsrc -rc tools/bochs.rc)
+rc=tools/bochsrc
+[ "${1:-}" = --floppy ] && rc=tools/bochsrc.floppy
+run=(bochs -q -f "$rc" -rc tools/bochs.rc)
 [ -n "${DISPLAY:-}" ] || run=(xvfb-run -a "${run[@]}")
 exec "${run[@]}"

@@ -5,11 +5,20 @@
 #
 #   tools/boot.sh          build and boot
 #   tools/boot.sh --gdb    ... stopped at the first instruction, gdb stub on :1234
+#   tools/boot.sh --usb    ... from a USB stick, with no IDE disk (--ahci: a
+#                          SATA disk on AHCI; --floppy: the floppy drive)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 gdb=()
-[ "${1:-}" = --gdb ] && gdb=(-s -S)
+medium=ide
+for arg in "$@"; do
+    case $arg in
+    --gdb) gdb=(-s -S) ;;
+    --usb | --ahci | --floppy) medium=${arg#--} ;;
+    *) echo "usage: tools/boot.sh [--gdb] [--usb | --ahci | --floppy]" >&2; exit 2 ;;
+    esac
+done
 display=(-display none)
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     tools/deps.sh gui
@@ -25,5 +34,5 @@ cmake --build build -j"$(nproc)" --target disk_image
 # paging on. Real time: the kernel paces its frames by timer channel 2,
 # which follows the host's clock, so the cube flies at 70 frames a
 # wall-clock second however many timer interrupts the emulator drops.
-mapfile -t machine < <(tools/qemu_args.sh build/disk.img realtime)
+mapfile -t machine < <(tools/qemu_args.sh build/disk.img realtime "$medium")
 exec qemu-system-i386 "${display[@]}" "${machine[@]}" -serial mon:stdio "${gdb[@]}"
