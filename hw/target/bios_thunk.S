@@ -161,15 +161,8 @@ protected32:
         movl    %eax, %cr3
         movl    LOW(saved_cr0), %eax    # paging back on
         movl    %eax, %cr0
+        # The caller's table: its 0x08 and 0x10 are the segments just loaded.
         lgdt    LOW(saved_gdt)
-        ljmp    $CODE32, $LOW(caller_table)
-caller_table:
-        movw    $DATA32, %ax
-        movw    %ax, %ds
-        movw    %ax, %es
-        movw    %ax, %fs
-        movw    %ax, %gs
-        movw    %ax, %ss
         lidt    LOW(saved_idt)
         movl    LOW(saved_esp), %esp
         popl    %edi
