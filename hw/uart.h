@@ -31,6 +31,10 @@ const uint8_t MCR_LOOPBACK_TEST = 0x1E;    // loopback with RTS, OUT1, OUT2
 const uint8_t MCR_NORMAL = 0x0F;           // DTR, RTS, OUT1, OUT2
 const uint8_t LOOPBACK_BYTE = 0xAE;
 const uint8_t LSR_DATA_READY = 0x01;
+const uint8_t LSR_OVERRUN = 0x02;          // a byte came while the FIFO was full: it is lost
+const uint8_t LSR_PARITY_ERROR = 0x04;     // these three: the FIFO's oldest byte is garbled
+const uint8_t LSR_FRAMING_ERROR = 0x08;
+const uint8_t LSR_BREAK = 0x10;
 const uint8_t LSR_THR_EMPTY = 0x20;
 const uint8_t LSR_TRANSMITTER_EMPTY = 0x40;
 

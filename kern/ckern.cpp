@@ -151,6 +151,7 @@ static uint32_t _cmd_perspective(uint32_t, uint32_t)
 static uint32_t _cmd_home(uint32_t, uint32_t)
 {
     camera = camera_start();
+    Console_WriteLine("Camera back at the start");
     return 0;
 }
 

@@ -3,6 +3,7 @@
 // the scene, and a serial copy of every character it is given.
 #include "kern/console.h"
 #include "kern/command.h"
+#include "kern/echo.h"
 #include "kern/fixed.h"
 #include "kern/font.h"
 #include "kern/input.h"
@@ -39,6 +40,8 @@ static int console_open;
 static Fixed console_offset = OFFSET_HIDDEN;
 static int view_back;                                // lines the view stands above the newest
 static SerialDecoder serial_decoder;
+// Serial bytes were lost in the line now arriving: the rest of it is dropped.
+static int discarding;
 
 void Console_Reset()
 {
@@ -47,7 +50,9 @@ void Console_Reset()
     console_offset = OFFSET_HIDDEN;
     view_back = 0;
     serial_decoder = SerialDecoder{};
+    discarding = 0;
     Input_Reset();
+    Echo_Reset();
 }
 
 // A new line brings the view back to the newest.
@@ -71,15 +76,19 @@ void Console_Init()
                       "Written by the Brindlewort kernel team");
 }
 
-void Console_AppendLine(const char* text)
+// Onto the newest line; `mirror` sends the text to the serial line too.
+static void append(const char* text, bool mirror)
 {
+    if (mirror)
+        Echo_Clear();
     int len = strlen(out_lines[0]);
     for (const char* p = text; *p != 0; p++) {
         uint8_t ch = static_cast<uint8_t>(*p);
         if (ch == CH_NEWLINE) {
             out_lines[0][len] = 0;
             scroll();
-            Serial_Outb(CH_NEWLINE);
+            if (mirror)
+                Serial_Outb(CH_NEWLINE);
             len = 0;
             continue;
         }
@@ -90,15 +99,18 @@ void Console_AppendLine(const char* text)
             len = 0;
         }
         out_lines[0][len++] = static_cast<char>(ch);
-        Serial_Outb(ch);
+        if (mirror)
+            Serial_Outb(ch);
     }
     out_lines[0][len] = 0;
 }
 
+void Console_AppendLine(const char* text) { append(text, true); }
+
 void Console_WriteLine(const char* text)
 {
     scroll();
-    Console_AppendLine(text);
+    append(text, true);
     Serial_Outb(CH_NEWLINE);
 }
 
@@ -113,9 +125,13 @@ void Console_Clear()
 int32_t Console_IsOpen() { return console_open; }
 
 // The echo goes first, so that whatever the command writes lands below it.
+// The serial terminal already shows the line, or is brought to show it.
 static void submit()
 {
-    Console_WriteLine(Input_Line());
+    Echo_Show(Input_Line());
+    Echo_End();
+    scroll();
+    append(Input_Line(), false);
     Command_Fire(Input_Line() + 1, 0, 0);
     Input_Commit();
 }
@@ -139,22 +155,57 @@ static void edit(uint8_t ch)
         Input_Key(ch);
 }
 
+// A line that lost bytes on the way never runs: what was typed of it goes,
+// the console says so once, and the rest of it is dropped as it arrives.
+static void lose_line()
+{
+    if (discarding)
+        return;
+    discarding = 1;
+    serial_decoder = SerialDecoder{};
+    Input_Discard();
+    Echo_End();
+    Console_WriteLine("WARNING: SERIAL INPUT LOST. LINE DISCARDED!!!");
+}
+
+static void take_serial_char(uint8_t ch)
+{
+    if (discarding) {
+        if (ch == CH_NEWLINE)
+            discarding = 0;
+        return;
+    }
+    edit(ch);
+    if (ch != CH_NEWLINE)
+        Echo_Show(Input_Line());
+}
+
 // Serial bytes are input whether the console is shown or not, and never
-// open or close it.
+// open or close it. A frame takes a bounded number, so that a line that
+// never stops sending still leaves the frames running: 256 a frame is
+// four times what 38400 baud brings.
+const int SERIAL_BYTES_PER_FRAME = 256;
+
 static void take_serial()
 {
-    for (uint8_t byte = Serial_GetCh(); byte != CH_NONE; byte = Serial_GetCh()) {
+    for (int n = 0; n < SERIAL_BYTES_PER_FRAME; n++) {
+        uint8_t byte = Serial_GetCh();
+        if (byte == CH_NONE)
+            return;
+        if (byte == SERIAL_LOST) {
+            lose_line();
+            continue;
+        }
         uint8_t ch = serial_decode(serial_decoder, byte);
         if (ch != CH_NONE)
-            edit(ch);
+            take_serial_char(ch);
     }
 }
 
 // Characters queued before an Escape and after it in the same frame are all
 // taken as input: the queue is drained whatever the console's state becomes.
-void Console_Update()
+static void update_keyboard()
 {
-    take_serial();
     if (console_open) {
         for (uint8_t ch = Keyboard_GetCh(); ch != CH_NONE; ch = Keyboard_GetCh()) {
             if (ch == CH_ESCAPE) {
@@ -174,6 +225,26 @@ void Console_Update()
     console_offset = console_offset <= OFFSET_HIDDEN ? OFFSET_HIDDEN : console_offset - SLIDE_STEP;
 }
 
+void Console_Update()
+{
+    take_serial();
+    update_keyboard();
+    Echo_Prompt();   // after start-up, and after whatever this frame ran
+}
+
+// While the view stands back, a tag at the right end of the input row says
+// how far: "10 lines up", dark on white, so that paging always shows.
+static void draw_view_tag(int top)
+{
+    char tag[24] = " ";
+    char number[12];
+    strcat(putint(view_back, number, sizeof number), tag);
+    strcat(view_back == 1 ? " line up " : " lines up ", tag);
+    int width = strlen(tag) * GLYPH_WIDTH;
+    PutRect(SCREEN_WIDTH - width, top + INPUT_ROW, width, GLYPH_HEIGHT, TEXT_COLOUR);
+    PutString(tag, SCREEN_WIDTH - width, top + INPUT_ROW, BACKGROUND_COLOUR);
+}
+
 void Console_Draw()
 {
     if (console_offset <= OFFSET_HIDDEN)
@@ -185,6 +256,8 @@ void Console_Draw()
         PutString(k < CONSOLE_LINES ? out_lines[k] : "", 0, top + GLYPH_HEIGHT * i, TEXT_COLOUR);
     }
     PutString(Input_Line(), 0, top + INPUT_ROW, TEXT_COLOUR);
+    if (view_back > 0)
+        draw_view_tag(top);
 }
 
 const char* Console_Line(int index) { return out_lines[index]; }

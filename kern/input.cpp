@@ -82,6 +82,12 @@ void Input_Key(uint8_t ch)
     }
 }
 
+void Input_Discard()
+{
+    recall_at = EDITING;
+    set_line("");
+}
+
 void Input_Commit()
 {
     if (in_line_i > 1) {

@@ -16,6 +16,8 @@ void Input_Init();
 void Input_Key(uint8_t ch);
 // Keeps the line for recall (unless nothing was typed) and starts an empty one.
 void Input_Commit();
+// Starts an empty line without keeping the one typed.
+void Input_Discard();
 // The prompt and the typed text; the index where the next character goes.
 const char* Input_Line();
 int Input_Index();

@@ -30,6 +30,14 @@ static const uint8_t scancode_ascii[ASCII_CODES] = {
 // it alone).
 static volatile uint32_t keys[KEY_SLOTS];
 static uint32_t lastKeys[KEY_SLOTS];  // the loop's snapshot
+// Presses (a make code of a released key) counted in key mode, by the
+// interrupt side only: a press and its release between two frames leave
+// keys[] as they were, but not this.
+static volatile uint32_t presses[KEY_SLOTS];
+// The loop's: presses as of the last snapshot, and which keys were pressed
+// since the snapshot before, which then read held for one frame.
+static uint32_t counted[KEY_SLOTS];
+static uint32_t tapped[KEY_SLOTS];
 // The character ring: the interrupt side puts, Keyboard_GetCh takes.
 static ByteRing chars;
 static volatile uint32_t asciimode;
@@ -39,9 +47,13 @@ static volatile uint32_t extended;
 
 void Keyboard_Reset()
 {
-    for (uint32_t k = 0; k < KEY_SLOTS; k++)
+    for (uint32_t k = 0; k < KEY_SLOTS; k++) {
         keys[k] = 0;
+        presses[k] = 0;
+    }
     __builtin_memset(lastKeys, 0, sizeof lastKeys);
+    __builtin_memset(counted, 0, sizeof counted);
+    __builtin_memset(tapped, 0, sizeof tapped);
     ring_reset(chars);
     asciimode = 0;
     extended = 0;
@@ -95,42 +107,60 @@ void KeyboardInterrupt(uint8_t scancode)
         return;
     }
     extended = 0;
-    keys[code] = (scancode & BREAK_BIT) != 0 ? 0 : 1;
+    if ((scancode & BREAK_BIT) != 0) {
+        keys[code] = 0;
+        return;
+    }
+    if (keys[code] == 0)
+        presses[code] = presses[code] + 1;   // typematic repeats are no new press
+    keys[code] = 1;
 }
 
+// Presses made so far count as seen: none of them taps a key any more.
 static void clear_keys()
 {
     for (uint32_t i = 0; i < KEY_SLOTS; i++) {
         keys[i] = 0;
         lastKeys[i] = 0;
+        counted[i] = presses[i];
+        tapped[i] = 0;
     }
 }
 
 void InitKeyboard() { clear_keys(); }
 
+static uint32_t held(uint32_t i) { return keys[i] != 0 || tapped[i] != 0 ? 1 : 0; }
+
+// A key pressed since the last snapshot reads held in the next frame even
+// if it was let go before that frame looked: a tap between two frames
+// counts once.
 void UpdateKeyboard()
 {
-    for (uint32_t i = 0; i < KEY_SLOTS; i++)
-        lastKeys[i] = keys[i];
+    for (uint32_t i = 0; i < KEY_SLOTS; i++) {
+        lastKeys[i] = held(i);
+        uint32_t p = presses[i];
+        tapped[i] = p != counted[i] ? 1 : 0;
+        counted[i] = p;
+    }
 }
 
 uint32_t GetKey(uint32_t scancode)
 {
-    return scancode < KEY_SLOTS ? keys[scancode] : 0;
+    return scancode < KEY_SLOTS ? held(scancode) : 0;
 }
 
 uint32_t GetKeyDown(uint32_t scancode)
 {
     if (scancode >= KEY_SLOTS)
         return 0;
-    return keys[scancode] != 0 && lastKeys[scancode] == 0 ? 1 : 0;
+    return held(scancode) != 0 && lastKeys[scancode] == 0 ? 1 : 0;
 }
 
 uint32_t GetKeyUp(uint32_t scancode)
 {
     if (scancode >= KEY_SLOTS)
         return 0;
-    return keys[scancode] == 0 && lastKeys[scancode] != 0 ? 1 : 0;
+    return held(scancode) == 0 && lastKeys[scancode] != 0 ? 1 : 0;
 }
 
 void ASCIIMode(uint32_t on)

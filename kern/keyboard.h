@@ -25,7 +25,11 @@ enum : uint8_t {
 
 void KeyboardInterrupt(uint8_t scancode);
 void InitKeyboard();
+// Once a frame, last: snapshots the keys for edges, and marks the keys
+// pressed since the snapshot before, held or not, as tapped.
 void UpdateKeyboard();
+// Non-zero while the key is held, and for the one frame after a snapshot
+// that saw it pressed: a press and release between two frames count once.
 uint32_t GetKey(uint32_t scancode);
 uint32_t GetKeyDown(uint32_t scancode);
 uint32_t GetKeyUp(uint32_t scancode);

@@ -26,6 +26,14 @@ inline void ring_reset(ByteRing& ring)
     ring.readhead = 0;
 }
 
+// Either side: whether `room` more bytes fit. The reader's answer can only
+// grow, the writer's only shrink, until each acts.
+inline bool ring_has_room(const ByteRing& ring, uint32_t room)
+{
+    uint32_t used = (ring.writehead - ring.readhead) % RING_SIZE;
+    return used + room <= RING_SIZE - 1;
+}
+
 // Interrupt side. The byte goes in before the index moves past it; a full
 // ring drops the newest byte and keeps the queue.
 inline void ring_put(ByteRing& ring, uint8_t byte)

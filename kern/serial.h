@@ -16,9 +16,16 @@ void Serial_Outb(uint8_t byte);
 // test. Called once interrupts are on: a byte that arrived earlier then
 // raises the line afresh instead of leaving it raised unseen.
 void Serial_EnableReceive();
-// Interrupt side: moves every byte the receiver holds into the ring.
+// Interrupt side: moves every byte the receiver holds into the ring; on a
+// full ring it turns the receive interrupt off and leaves the rest waiting
+// in the chip.
 void Serial_Interrupt();
+
+// Stands where the chip lost or garbled a byte. A SERIAL_LOST byte that
+// arrives is handed on as SERIAL_LOST - 1, which types nothing either.
+const uint8_t SERIAL_LOST = 0xFF;
 // The oldest received byte, removed from the ring; 0 when none waits.
+// Turns the receive interrupt back on once the ring has room again.
 uint8_t Serial_GetCh();
 
 // For tests: back to the state at load, before any set-up.

@@ -4,7 +4,7 @@
 # unset). Open the printed address; Ctrl-C stops the server.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-tools/deps.sh
+tools/deps.sh boot web
 cmake -S . -B build >/dev/null
 cmake --build build -j"$(nproc)" --target disk_image
 web/build.sh build/web build/npm build/disk.img

@@ -8,7 +8,12 @@ namespace hwsim {
 namespace {
 
 const uint16_t BASE = 0x3F8;
-enum : uint8_t { LCR_DLAB = 0x80, MCR_LOOP = 0x10, LSR_DR = 0x01, LSR_THRE = 0x20, LSR_TEMT = 0x40 };
+enum : uint8_t { LCR_DLAB = 0x80, MCR_LOOP = 0x10, LSR_DR = 0x01, LSR_OE = 0x02, LSR_THRE = 0x20, LSR_TEMT = 0x40 };
+
+struct Received {
+    uint8_t byte;
+    uint8_t errors;   // line status bits shown while it is the oldest
+};
 
 struct Uart {
     UartOptions options;
@@ -16,7 +21,8 @@ struct Uart {
     uint8_t rx = 0;
     int busy = 0;
     std::string line;
-    std::deque<uint8_t> received;
+    std::deque<Received> received;
+    bool overrun = false;
 };
 
 std::shared_ptr<Uart> uart;
@@ -46,12 +52,17 @@ uint16_t read(uint16_t port)
     switch (port - BASE) {
     case 0:
         if (!(u.regs[4] & MCR_LOOP) && !u.received.empty()) {
-            u.rx = u.received.front();
+            u.rx = u.received.front().byte;
             u.received.pop_front();
         }
         return u.rx;
     case 5: {
-        uint8_t ready = !(u.regs[4] & MCR_LOOP) && !u.received.empty() ? LSR_DR : 0;
+        uint8_t ready = 0;
+        if (!(u.regs[4] & MCR_LOOP) && !u.received.empty())
+            ready = LSR_DR | u.received.front().errors;
+        if (u.overrun)
+            ready |= LSR_OE;
+        u.overrun = false;
         if (u.busy > 0) {
             u.busy--;
             return ready;
@@ -80,8 +91,11 @@ const std::string& uart_output() { return uart->line; }
 void uart_receive(const std::string& bytes)
 {
     for (char c : bytes)
-        uart->received.push_back(static_cast<uint8_t>(c));
+        uart->received.push_back({static_cast<uint8_t>(c), 0});
 }
+
+void uart_receive_garbled(uint8_t byte, uint8_t lsr_bits) { uart->received.push_back({byte, lsr_bits}); }
+void uart_overrun() { uart->overrun = true; }
 
 size_t uart_unread() { return uart->received.size(); }
 uint8_t uart_register(int offset) { return uart->regs[offset]; }

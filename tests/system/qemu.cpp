@@ -369,11 +369,20 @@ Screen screendump(Machine& m)
     return s;
 }
 
+static nlohmann::json key_event(const std::string& qcode, bool down)
+{
+    return {{"type", "key"}, {"data", {{"down", down}, {"key", {{"type", "qcode"}, {"data", qcode}}}}}};
+}
+
 void key(Machine& m, const std::string& qcode, bool down)
 {
-    nlohmann::json event = {{"type", "key"},
-                            {"data", {{"down", down}, {"key", {{"type", "qcode"}, {"data", qcode}}}}}};
-    qmp(m, "input-send-event", {{"events", nlohmann::json::array({event})}});
+    qmp(m, "input-send-event", {{"events", nlohmann::json::array({key_event(qcode, down)})}});
+}
+
+void tap_at_once(Machine& m, const std::string& qcode)
+{
+    nlohmann::json both = nlohmann::json::array({key_event(qcode, true), key_event(qcode, false)});
+    qmp(m, "input-send-event", {{"events", both}});
 }
 
 void tap(Machine& m, const std::string& qcode)

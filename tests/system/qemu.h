@@ -77,6 +77,9 @@ Screen screendump(Machine& m);
 void key(Machine& m, const std::string& qcode, bool down);
 // Down, about 20 ms, up, about 20 ms.
 void tap(Machine& m, const std::string& qcode);
+// Down and up in one input-send-event: both reach the guest at once, well
+// within a frame.
+void tap_at_once(Machine& m, const std::string& qcode);
 void type(Machine& m, const std::string& text);   // letters, digits, space
 void sleep_ms(int ms);
 

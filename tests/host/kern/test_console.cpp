@@ -4,6 +4,8 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
+
 #include <string>
 
 #include "fake_uart.h"
@@ -319,7 +321,8 @@ TEST(Console, EnterEchoesTheLineThenRunsIt)
     type_frame("help\n");
     EXPECT_STREQ(Console_Line(1), ">help");
     EXPECT_STREQ(Console_Line(0), "Nobody is coming to help you.");
-    EXPECT_EQ(serial_since_mark(), ">help\nNobody is coming to help you.\n");
+    // The prompt went out when the console was ready; the next one after the answer.
+    EXPECT_EQ(serial_since_mark(), "help\nNobody is coming to help you.\n>");
     EXPECT_STREQ(Console_Input(), ">");
     EXPECT_EQ(Console_InputIndex(), 1);
 }
@@ -332,7 +335,7 @@ TEST(Console, EnterWithNothingTypedEchoesThePromptAndFindsNoCommand)
     type_frame("\n");
     EXPECT_STREQ(Console_Line(1), ">");
     EXPECT_STREQ(Console_Line(0), "Command not found.");
-    EXPECT_EQ(serial_since_mark(), ">\nCommand not found.\n");
+    EXPECT_EQ(serial_since_mark(), "\nCommand not found.\n>");
 }
 
 TEST(Console, MemregionFromTheInputLineSendsWholeLines)
@@ -341,8 +344,8 @@ TEST(Console, MemregionFromTheInputLineSendsWholeLines)
     open_fully();
     mark_serial();
     type_frame("memregion\ntest\n");
-    EXPECT_EQ(serial_since_mark(), ">memregion\n12288b by ./kern/command:28\n1049088b by ./kern/texture:13\n"
-                                   ">test\nHello!\n");
+    EXPECT_EQ(serial_since_mark(), "memregion\n12288b by ./kern/command:28\n1049088b by ./kern/texture:13\n"
+                                   ">test\nHello!\n>");
     EXPECT_STREQ(Console_Line(2), "1049088b by ./kern/texture:13");
 }
 
@@ -453,7 +456,7 @@ TEST(ConsoleSerial, LinesTypedOnTheSerialLineRunAndTheConsoleStaysClosed)
     mark_serial();
     serial_in("test\r");
     Console_Update();
-    EXPECT_EQ(serial_since_mark(), ">test\nHello!\n");
+    EXPECT_EQ(serial_since_mark(), ">test\nHello!\n>");
     EXPECT_STREQ(Console_Line(1), ">test");
     EXPECT_EQ(Console_IsOpen(), 0);
     EXPECT_EQ(Console_Offset(), HIDDEN);
@@ -468,7 +471,8 @@ TEST(ConsoleSerial, DeleteAndBackspaceEraseAndACrLfPairRunsOnce)
     mark_serial();
     serial_in("hxx\x7f\x08" "elp\r\ntest\r\n");
     Console_Update();
-    EXPECT_EQ(serial_since_mark(), ">help\nNobody is coming to help you.\n>test\nHello!\n");
+    // Each erasure shows on the terminal as it happens.
+    EXPECT_EQ(serial_since_mark(), ">hxx\b \b\b \belp\nNobody is coming to help you.\n>test\nHello!\n>");
 }
 
 TEST(ConsoleSerial, EscapeOnTheSerialLineNeitherClosesNorOpens)
@@ -500,7 +504,104 @@ TEST(ConsoleSerial, APastedLineOfSeventyNineCharactersArrivesWhole)
             Console_Update();
     }
     Console_Update();
-    EXPECT_EQ(serial_since_mark(), ">" + pasted.substr(0, 79) + "\nCommand not found.\n");
+    EXPECT_EQ(serial_since_mark(), ">" + pasted.substr(0, 79) + "\nCommand not found.\n>");
+}
+
+namespace {
+
+// Sends `bytes` as an emulator does: into the chip's 16-byte FIFO only as
+// it empties, the receive interrupt's handler running whenever the
+// interrupt is on and bytes wait; a frame runs after every `per_frame`
+// bytes offered, until all are taken.
+void paste(const std::string& bytes, size_t per_frame = 64)
+{
+    size_t sent = 0;
+    for (int frames = 0; frames < 100000; frames++) {
+        for (size_t offered = 0; offered < per_frame; ) {
+            if (hwsim::uart_register(1) != 0x01)
+                break;                          // held back: the interrupt is off
+            if (hwsim::uart_unread() == 0) {
+                if (sent == bytes.size())
+                    break;
+                size_t n = std::min<size_t>(16, bytes.size() - sent);
+                hwsim::uart_receive(bytes.substr(sent, n));
+                sent += n;
+                offered += n;
+            }
+            Serial_Interrupt();
+        }
+        Console_Update();
+        if (sent == bytes.size() && hwsim::uart_unread() == 0 && hwsim::uart_register(1) == 0x01) {
+            Console_Update();
+            return;
+        }
+    }
+    ADD_FAILURE() << "the paste never went through";
+}
+
+} // namespace
+
+TEST(ConsoleSerial, APasteOfFourThousandBytesRunsEveryLineInOrder)
+{
+    standard_startup();
+    Console_Update();
+    mark_serial();
+    std::string bytes, answers;
+    for (int i = 0; i < 800; i++) {
+        bytes += "test\r";
+        answers += "test\nHello!\n>";
+    }
+    paste(bytes, 1024);   // far more a frame than a frame takes
+    EXPECT_EQ(serial_since_mark(), answers);
+}
+
+TEST(ConsoleSerial, ALineThatLostABytesIsDiscardedWholeAndSaidOnce)
+{
+    standard_startup();
+    Console_Update();
+    mark_serial();
+    hwsim::uart_receive("tes");
+    hwsim::uart_overrun();
+    Serial_Interrupt();
+    hwsim::uart_receive("t");
+    hwsim::uart_receive_garbled('x', 0x08);   // a second loss in the same line
+    hwsim::uart_receive("t\rtest\r");
+    Serial_Interrupt();
+    Console_Update();
+    EXPECT_EQ(serial_since_mark(), "tes\nWARNING: SERIAL INPUT LOST. LINE DISCARDED!!!\n"
+                                   ">test\nHello!\n>");
+    EXPECT_STREQ(Console_Line(2), "WARNING: SERIAL INPUT LOST. LINE DISCARDED!!!");
+    mark_serial();
+    serial_in("\x1b[A\r");                   // the lost line was not kept for recall
+    Console_Update();
+    EXPECT_EQ(serial_since_mark(), "test\nHello!\n>");
+}
+
+TEST(ConsoleSerial, OtherOutputTakesThePromptLineOffAndTheNextFrameDrawsItAgain)
+{
+    standard_startup();
+    serial_in("te");
+    Console_Update();
+    mark_serial();
+    Console_WriteLine("Backface culling DISABLED");   // a line no typed command wrote
+    Console_Update();
+    EXPECT_EQ(serial_since_mark(), "\r\x1b[KBackface culling DISABLED\n>te");
+    mark_serial();
+    serial_in("st\r");
+    Console_Update();
+    EXPECT_EQ(serial_since_mark(), "st\nHello!\n>");
+}
+
+TEST(ConsoleSerial, KeyboardEditsStayOffTheLineWhichShowsWhenItRuns)
+{
+    standard_startup();
+    open_fully();
+    mark_serial();
+    type_frame("hexx\b\b");
+    type_frame("lp");
+    EXPECT_EQ(serial_since_mark(), "");
+    type_frame("\n");
+    EXPECT_EQ(serial_since_mark(), "help\nNobody is coming to help you.\n>");
 }
 
 TEST(ConsoleHistory, UpTwiceThenEnterRerunsTheCommandBeforeLast)
@@ -510,7 +611,7 @@ TEST(ConsoleHistory, UpTwiceThenEnterRerunsTheCommandBeforeLast)
     type_frame("test\nhelp\n");
     mark_serial();
     type_frame(UP + UP + "\n");
-    EXPECT_EQ(serial_since_mark(), ">test\nHello!\n");
+    EXPECT_EQ(serial_since_mark(), "test\nHello!\n>");   // the keyboard's recall shows when it runs
     type_frame(UP + UP + DOWN);
     EXPECT_STREQ(Console_Input(), ">test");
 }
@@ -523,7 +624,9 @@ TEST(ConsoleHistory, TheSerialLineRecallsWithCursorSequences)
     mark_serial();
     serial_in("\x1b[A\x1b[A\x1b[A\x1b[B\r");
     Console_Update();
-    EXPECT_EQ(serial_since_mark(), ">help\nNobody is coming to help you.\n");
+    // Each recalled command is drawn in place of the line before it; the
+    // third Up finds nothing older and changes nothing.
+    EXPECT_EQ(serial_since_mark(), "help\r\x1b[K>test\r\x1b[K>help\nNobody is coming to help you.\n>");
 }
 
 TEST(ConsoleView, PageKeysMoveTheViewWithinTheHistory)
@@ -644,6 +747,35 @@ TEST(ConsoleDraw, PageUpShowsOlderLinesAndPageDownTheSamePictureAgain)
     EXPECT_TRUE(cell_shows('K', 84));   // line 13
     EXPECT_TRUE(cell_shows('A', 4));    // line 23, the oldest
     EXPECT_TRUE(cell_shows(' ', -4));   // nothing older
+
+    type_frame(PAGE_DOWN + PAGE_DOWN);
+    ClearScreen();
+    Console_Draw();
+    EXPECT_TRUE(back_buffer_image().pixels == newest.pixels);
+}
+
+TEST(ConsoleDraw, PagingAFullHistoryOfRepeatedLinesStillShowsThatTheViewMoved)
+{
+    standard_startup();
+    for (int i = 0; i < 1000; i++)
+        Console_WriteLine(i % 2 == 0 ? ">test" : "Hello!");
+    open_fully();
+    ClearScreen();
+    Console_Draw();
+    png::Image newest = back_buffer_image();
+    auto corner = [] { return back_buffer()[92 * SCREEN_WIDTH + SCREEN_WIDTH - 1]; };
+    EXPECT_EQ(corner(), BACKGROUND);
+
+    // Ten lines back the text is the same: the tag at the input row's end
+    // says how far the view stands back.
+    type_frame(PAGE_UP);
+    ClearScreen();
+    Console_Draw();
+    EXPECT_EQ(Console_ViewBack(), 10);
+    EXPECT_EQ(corner(), TEXT);
+    EXPECT_FALSE(back_buffer_image().pixels == newest.pixels);
+    type_frame(PAGE_UP);
+    EXPECT_EQ(Console_ViewBack(), 13);
 
     type_frame(PAGE_DOWN + PAGE_DOWN);
     ClearScreen();

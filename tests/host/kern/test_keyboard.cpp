@@ -111,12 +111,61 @@ TEST(KeyEdges, DownInTheFirstFrameOnlyUpInTheFrameAfterRelease)
     EXPECT_EQ(GetKeyUp(KEY_D), 0u);
 }
 
-TEST(KeyEdges, APressAndReleaseWithinOneFrameIsNoEdge)
+TEST(KeyTaps, APressAndReleaseBetweenTwoFramesHoldTheKeyForTheNextFrameOnly)
 {
     fresh();
     tap(KEY_A);
-    EXPECT_EQ(GetKeyDown(KEY_A), 0u);
+    tap(KEY_A);                         // twice before the frame looks: still once
+    UpdateKeyboard();
+    EXPECT_EQ(GetKey(KEY_A), 1u);
+    EXPECT_EQ(GetKeyDown(KEY_A), 1u);
     EXPECT_EQ(GetKeyUp(KEY_A), 0u);
+    UpdateKeyboard();
+    EXPECT_EQ(GetKey(KEY_A), 0u);
+    EXPECT_EQ(GetKeyUp(KEY_A), 1u);
+    UpdateKeyboard();
+    EXPECT_EQ(GetKeyUp(KEY_A), 0u);
+}
+
+TEST(KeyTaps, RepeatsOfAHeldKeyAreNoNewPressSoItsReleaseStopsIt)
+{
+    fresh();
+    press(KEY_W);
+    UpdateKeyboard();
+    press(KEY_W);                       // typematic repeats
+    press(KEY_W);
+    UpdateKeyboard();
+    EXPECT_EQ(GetKey(KEY_W), 1u);
+    release(KEY_W);
+    EXPECT_EQ(GetKey(KEY_W), 0u);       // this frame
+    UpdateKeyboard();
+    EXPECT_EQ(GetKey(KEY_W), 0u);       // and the next
+    // A press never seen held still counts once, even let go before the frame looked.
+    press(KEY_W);
+    UpdateKeyboard();
+    release(KEY_W);
+    EXPECT_EQ(GetKey(KEY_W), 1u);
+    UpdateKeyboard();
+    EXPECT_EQ(GetKey(KEY_W), 0u);
+}
+
+TEST(KeyTaps, CharacterModeForgetsTapsAndTakesNone)
+{
+    fresh();
+    tap(KEY_D);
+    ASCIIMode(1);
+    tap(KEY_S);                         // typed, not a key
+    EXPECT_EQ(GetKey(KEY_D), 0u);
+    ASCIIMode(0);
+    UpdateKeyboard();
+    EXPECT_EQ(GetKey(KEY_D), 0u);
+    EXPECT_EQ(GetKey(KEY_S), 0u);
+    EXPECT_EQ(drain(), "s");
+    InitKeyboard();                     // so does the keyboard's set-up
+    tap(KEY_D);
+    InitKeyboard();
+    UpdateKeyboard();
+    EXPECT_EQ(GetKey(KEY_D), 0u);
 }
 
 TEST(CharacterMode, QueuesMakeCodesOnlyAsTheirCharacters)

@@ -105,7 +105,7 @@ std::string serial_after_startup() { return hwsim::uart_output().substr(STARTUP_
 TEST(Kmain, StartUpWritesTheBannerTheSwitchesAndTheReminder)
 {
     run_kmain(1);
-    EXPECT_EQ(hwsim::uart_output(), STARTUP_LINES);
+    EXPECT_EQ(hwsim::uart_output(), STARTUP_LINES + ">");   // and the prompt, ready for input
     EXPECT_TRUE(hwsim::interrupts_enabled());
 }
 
@@ -184,7 +184,7 @@ TEST(Kmain, TheConsoleRunsTypedCommandsAndLocksTheCamera)
         }
     });
     std::string out = hwsim::uart_output();
-    EXPECT_EQ(out.substr(STARTUP_LINES.size()), ">wtest\nCommand not found.\n");
+    EXPECT_EQ(out.substr(STARTUP_LINES.size()), ">wtest\nCommand not found.\n>");
     // Ten frames after opening the console covers rows 0-99, and the camera
     // has not moved: below the console the scene is the start view.
     render::Frame shown = back_buffer_copy();
@@ -203,7 +203,7 @@ TEST(Kmain, TestSaysHello)
             for (uint8_t code : {0x14, 0x12, 0x1F, 0x14, 0x1C})
                 tap(code);
     });
-    EXPECT_EQ(hwsim::uart_output().substr(STARTUP_LINES.size()), ">test\nHello!\n");
+    EXPECT_EQ(hwsim::uart_output().substr(STARTUP_LINES.size()), ">test\nHello!\n>");
 }
 
 TEST(Kmain, SwitchCommandsOnTheSerialLineFlipTheirStages)
@@ -217,7 +217,7 @@ TEST(Kmain, SwitchCommandsOnTheSerialLineFlipTheirStages)
               ">cull\nBackface culling ENABLED\n"
               ">perspective\nPerspective projection DISABLED\n"
               ">view\nView vector/matrix transform DISABLED\n"
-              ">model\nModel transform matrix DISABLED\n");
+              ">model\nModel transform matrix DISABLED\n>");
     EXPECT_EQ(Console_IsOpen(), 0);
     render::Frame shown = back_buffer_copy();
     render::Frame expected = render::render_frame(render::start_view(), {1, 0, 0, 0});
@@ -240,7 +240,7 @@ TEST(Kmain, HomeAfterTurningShowsTheStartFrameAgain)
             serial_in("home\r");
         }
     });
-    EXPECT_EQ(serial_after_startup(), ">home\n");
+    EXPECT_EQ(serial_after_startup(), ">home\nCamera back at the start\n>");
     render::Frame shown = back_buffer_copy();
     EXPECT_NE(differing_pixels(turned, view_at(0, 0, START_Z)), 0);
     EXPECT_EQ(differing_pixels(shown, view_at(0, 0, START_Z)), 0);
@@ -264,7 +264,7 @@ TEST(Kmain, FpsReportsThePositionAndAnglesTheCameraHasNow)
             serial_in("fps\r");
     });
     // No clock rate is measured here, so no second has been counted.
-    EXPECT_EQ(serial_after_startup(), ">fps\n0 fps, x 0.0 y 0.0 z -3584.0, pitch 128 yaw -128\n");
+    EXPECT_EQ(serial_after_startup(), ">fps\n0 fps, x 0.0 y 0.0 z -3584.0, pitch 128 yaw -128\n>");
 }
 
 TEST(CameraStep, TheFirstFrameUsesTheStartVectors)
