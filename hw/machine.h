@@ -50,6 +50,7 @@ const uint32_t TEXT_SCREEN_BYTES = 0x1000;
 // back buffer, the stack and the heap.
 const uint32_t HIGH_WINDOW = 0xBFC00000;
 const uint32_t HIGH_WINDOW_BYTES = 0x01000000;
+const uint32_t HIGH_WINDOW_PHYSICAL = 0x00400000;   // its first byte's physical address
 const uint32_t BACK_BUFFER = 0xC0200000;       // the kernel's 320x200 frame
 const uint32_t HEAP_FIRST = 0xC03FFFFF;        // just above the stack's top
 const uint32_t HEAP_LAST = HIGH_WINDOW + HIGH_WINDOW_BYTES - 1;

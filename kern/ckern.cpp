@@ -9,6 +9,7 @@
 #include "kern/idt.h"
 #include "kern/keyboard.h"
 #include "kern/memory.h"
+#include "kern/orbit.h"
 #include "kern/pipeline.h"
 #include "kern/serial.h"
 #include "kern/texture.h"
@@ -24,8 +25,14 @@ const Vec3 UP = {0, FIXED_ONE, 0};
 
 // The camera the frame loop steers; also "home" and "fps" reach it.
 static Camera camera;
+// The demo flight, which steers the camera instead while it is on.
+static Orbit flight;
 
-void Kmain_Reset() { camera = Camera{}; }
+void Kmain_Reset()
+{
+    camera = Camera{};
+    flight = Orbit{};
+}
 
 const char REMINDER[] = "REMEMBER! You only have 4MiB for your kernel before you clobber the stack!\n"
                         "Also 8MiB of allocable memory after the stack!";
@@ -148,8 +155,29 @@ static uint32_t _cmd_perspective(uint32_t, uint32_t)
     return flip(projection_transform, Pipeline_Switches().projection);
 }
 
+static void end_flight()
+{
+    if (!flight.on)
+        return;
+    flight.on = false;
+    Console_WriteLine("Camera orbit DISABLED");
+}
+
+static uint32_t _cmd_orbit(uint32_t, uint32_t)
+{
+    if (flight.on) {
+        end_flight();
+        return 0;
+    }
+    flight = orbit_begin(camera);
+    Console_WriteLine("Camera orbit ENABLED");
+    return 0;
+}
+
+// Home ends the flight too: the camera stays where it starts.
 static uint32_t _cmd_home(uint32_t, uint32_t)
 {
+    end_flight();
     camera = camera_start();
     Console_WriteLine("Camera back at the start");
     return 0;
@@ -172,6 +200,7 @@ static void register_commands()
     Command_Register("perspective", _cmd_perspective);
     Command_Register("home", _cmd_home);
     Command_Register("fps", _cmd_fps);
+    Command_Register("orbit", _cmd_orbit);
 }
 
 void start_scene(Triangle scene[SCENE_TRIANGLES])
@@ -191,10 +220,28 @@ void start_scene(Triangle scene[SCENE_TRIANGLES])
     Console_WriteLine(REMINDER);
 }
 
+static bool any_held(const CameraKeys& k)
+{
+    return k.back || k.ahead || k.left || k.right || k.down || k.up || k.pitch_up || k.pitch_down ||
+           k.yaw_left || k.yaw_right;
+}
+
+// The flight steers until a camera key is held; the key then moves the
+// camera on from where the flight had brought it, in the same frame.
+static Camera steer(Camera c, CameraKeys keys)
+{
+    if (flight.on && any_held(keys))
+        end_flight();
+    if (!flight.on)
+        return camera_step(c, keys);
+    flight = orbit_next(flight);
+    return orbit_camera(flight.angle);
+}
+
 void frame(const Triangle* scene)
 {
     frame_begin();
-    camera = camera_step(camera, read_camera_keys());
+    camera = steer(camera, read_camera_keys());
     frame_draw(scene, SCENE_TRIANGLES, camera.position, camera.pitch, camera.yaw);
     frame_end();
 }

@@ -10,7 +10,8 @@
 #   bochs  Bochs (under Xvfb without a display) and socat for its terminal
 #   web    node and npm, SeaBIOS's images for the page
 #   test   everything the tests need: the groups above and GoogleTest,
-#          Google Benchmark, nlohmann-json, qemu-user, clang, valgrind, Chromium
+#          Google Benchmark, nlohmann-json, qemu-user, clang, valgrind, Chromium,
+#          Python (the web test serves the page with its static server)
 #
 # A group whose tools are all found needs nothing, on any Linux, as any
 # user. Otherwise, as root on Debian or a derivative, apt-get installs the
@@ -23,7 +24,7 @@ declare -A packages=(
     [bochs]="bochs bochsbios vgabios bochs-x xvfb xauth socat"
     [web]="nodejs seabios"
     [test]="googletest nlohmann-json3-dev libbenchmark-dev qemu-user clang libclang-rt-14-dev
-            valgrind chromium"
+            valgrind chromium python3"
 )
 
 have() { command -v "$1" >/dev/null 2>&1; }

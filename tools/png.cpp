@@ -5,6 +5,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "deflate.h"
+
 namespace png {
 namespace {
 
@@ -88,9 +90,42 @@ bool unstore(const std::vector<uint8_t>& z, std::vector<uint8_t>& raw)
     }
 }
 
-} // namespace
+// zlib stream of one deflate block; `row` bytes back is the row above.
+std::vector<uint8_t> zlib_compressed(const std::vector<uint8_t>& raw, size_t row)
+{
+    std::vector<uint8_t> z = {0x78, 0x01};
+    std::vector<uint8_t> d = deflate::compress(raw, row);
+    z.insert(z.end(), d.begin(), d.end());
+    put32(z, adler32(raw));
+    return z;
+}
 
-bool write_indexed(const std::string& path, const Image& image)
+// A rectangle of a picture, in pixels.
+struct Area {
+    int x, y, width, height;
+};
+
+Area whole(const Image& image) { return Area{0, 0, image.width, image.height}; }
+
+// The rows of `area`, each after its filter byte (none).
+std::vector<uint8_t> filtered_rows(const Image& image, Area area)
+{
+    std::vector<uint8_t> raw;
+    for (int y = area.y; y < area.y + area.height; y++) {
+        raw.push_back(0);
+        const uint8_t* row = &image.pixels[static_cast<size_t>(y) * image.width + area.x];
+        raw.insert(raw.end(), row, row + area.width);
+    }
+    return raw;
+}
+
+std::vector<uint8_t> compressed_rows(const Image& image, Area area)
+{
+    return zlib_compressed(filtered_rows(image, area), static_cast<size_t>(area.width) + 1);
+}
+
+// The signature, the header and the palette.
+std::vector<uint8_t> file_start(const Image& image)
 {
     std::vector<uint8_t> out(SIGNATURE, SIGNATURE + 8);
     std::vector<uint8_t> ihdr;
@@ -106,19 +141,96 @@ bool write_indexed(const std::string& path, const Image& image)
         plte.push_back(dac_to_8bit(c.b));
     }
     chunk(out, "PLTE", plte);
+    return out;
+}
 
-    std::vector<uint8_t> raw;
-    for (int y = 0; y < image.height; y++) {
-        raw.push_back(0);   // filter: none
-        const uint8_t* row = &image.pixels[static_cast<size_t>(y) * image.width];
-        raw.insert(raw.end(), row, row + image.width);
-    }
-    chunk(out, "IDAT", zlib_stored(raw));
+bool write_file(const std::string& path, std::vector<uint8_t>& out)
+{
     chunk(out, "IEND", {});
-
     std::ofstream f(path, std::ios::binary);
     f.write(reinterpret_cast<const char*>(out.data()), out.size());
     return static_cast<bool>(f);
+}
+
+// The smallest rectangle holding every pixel that differs between two
+// pictures of one size; one pixel where none does (a frame is never empty).
+Area changed_area(const Image& before, const Image& after)
+{
+    int x0 = after.width, y0 = after.height, x1 = -1, y1 = -1;
+    for (int y = 0; y < after.height; y++)
+        for (int x = 0; x < after.width; x++) {
+            size_t i = static_cast<size_t>(y) * after.width + x;
+            if (before.pixels[i] == after.pixels[i])
+                continue;
+            x0 = std::min(x0, x);
+            x1 = std::max(x1, x);
+            y0 = std::min(y0, y);
+            y1 = std::max(y1, y);
+        }
+    if (x1 < 0)
+        return Area{0, 0, 1, 1};
+    return Area{x0, y0, x1 - x0 + 1, y1 - y0 + 1};
+}
+
+// fcTL: the frame's rectangle and delay; the rectangle is left as drawn
+// for the next frame, and replaces what was under it.
+std::vector<uint8_t> frame_control(uint32_t sequence, Area area, uint16_t delay_num, uint16_t delay_den)
+{
+    std::vector<uint8_t> c;
+    put32(c, sequence);
+    put32(c, static_cast<uint32_t>(area.width));
+    put32(c, static_cast<uint32_t>(area.height));
+    put32(c, static_cast<uint32_t>(area.x));
+    put32(c, static_cast<uint32_t>(area.y));
+    c.insert(c.end(), {static_cast<uint8_t>(delay_num >> 8), static_cast<uint8_t>(delay_num),
+                       static_cast<uint8_t>(delay_den >> 8), static_cast<uint8_t>(delay_den)});
+    c.push_back(0);   // dispose: none
+    c.push_back(0);   // blend: source
+    return c;
+}
+
+} // namespace
+
+bool write_indexed(const std::string& path, const Image& image)
+{
+    std::vector<uint8_t> out = file_start(image);
+    chunk(out, "IDAT", zlib_stored(filtered_rows(image, whole(image))));
+    return write_file(path, out);
+}
+
+bool write_compressed(const std::string& path, const Image& image)
+{
+    std::vector<uint8_t> out = file_start(image);
+    chunk(out, "IDAT", compressed_rows(image, whole(image)));
+    return write_file(path, out);
+}
+
+bool write_animated(const std::string& path, const std::vector<Image>& frames, uint16_t delay_num,
+                    uint16_t delay_den)
+{
+    if (frames.empty())
+        return false;
+    std::vector<uint8_t> out = file_start(frames[0]);
+    std::vector<uint8_t> actl;
+    put32(actl, static_cast<uint32_t>(frames.size()));
+    put32(actl, 0);   // plays: for ever
+    chunk(out, "acTL", actl);
+
+    uint32_t sequence = 0;
+    for (size_t i = 0; i < frames.size(); i++) {
+        Area area = i == 0 ? whole(frames[0]) : changed_area(frames[i - 1], frames[i]);
+        chunk(out, "fcTL", frame_control(sequence++, area, delay_num, delay_den));
+        std::vector<uint8_t> data = compressed_rows(frames[i], area);
+        if (i == 0) {
+            chunk(out, "IDAT", data);   // the first frame is also the picture still viewers show
+            continue;
+        }
+        std::vector<uint8_t> fdat;
+        put32(fdat, sequence++);
+        fdat.insert(fdat.end(), data.begin(), data.end());
+        chunk(out, "fdAT", fdat);
+    }
+    return write_file(path, out);
 }
 
 bool read_indexed(const std::string& path, Image& image)

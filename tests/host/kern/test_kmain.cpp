@@ -3,16 +3,21 @@
 // and lets the test press keys between frames as the keyboard line would.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cmath>
 #include <cstring>
 #include <functional>
 
 #include "fake_clock.h"
 #include "fake_uart.h"
+#include "fixed_memory.h"
+#include "fresh_state.h"
 #include "hw_host.h"
 #include "kern/ckern.h"
 #include "kern/console.h"
 #include "kern/idt.h"
 #include "kern/keyboard.h"
+#include "kern/orbit.h"
 #include "kern/timer.h"
 #include "kern/video.h"
 #include "render.h"
@@ -46,6 +51,8 @@ void tap(uint8_t make)
 // the back buffer.
 void run_kmain(int frames, std::function<void(int)> between = [](int) {})
 {
+    testing_support::clear_fixed_ranges();   // a test may boot more than once
+    testing_support::reset_modules();
     hwsim::reset();
     hwsim::uart_attach();
     hwsim::ClockOptions clock;
@@ -265,6 +272,135 @@ TEST(Kmain, FpsReportsThePositionAndAnglesTheCameraHasNow)
     });
     // No clock rate is measured here, so no second has been counted.
     EXPECT_EQ(serial_after_startup(), ">fps\n0 fps, x 0.0 y 0.0 z -3584.0, pitch 128 yaw -128\n>");
+}
+
+render::Frame view_of(const Camera& c)
+{
+    return render::render_frame({c.position, c.pitch, c.yaw}, render::all_on());
+}
+
+// Typed on the serial line after frame 1: frame n then shows the flight's
+// camera n - 1 steps round from the start camera's yaw.
+TEST(Orbit, FliesRoundTheCubeOneStepAFrameFromTheCamerasYaw)
+{
+    static render::Frame second;
+    run_kmain(5, [](int frame) {
+        if (frame == 1)
+            serial_in("orbit\r");
+        if (frame == 2)
+            second = back_buffer_copy();
+    });
+    render::Frame fifth = back_buffer_copy();   // before the host renders into the same buffer
+    EXPECT_EQ(serial_after_startup(), ">orbit\nCamera orbit ENABLED\n>");
+    EXPECT_EQ(differing_pixels(second, view_of(orbit_camera(ORBIT_STEP))), 0);
+    EXPECT_EQ(differing_pixels(fifth, view_of(orbit_camera(4 * ORBIT_STEP))), 0);
+    EXPECT_NE(differing_pixels(fifth, second), 0);
+}
+
+// A held camera key ends the flight and moves the camera on from where the
+// flight had brought it; letting go leaves it there. The line that says so
+// comes from the frame loop, so on the serial line it takes the waiting
+// prompt off first, and the prompt comes back after it.
+TEST(Orbit, ACameraKeyTakesOverWhereTheFlightIs)
+{
+    static render::Frame afterRelease;
+    run_kmain(8, [](int frame) {
+        if (frame == 1)
+            serial_in("orbit\r");
+        if (frame == 3)
+            press(KEY_W);            // frames 4 and 5 step forward
+        if (frame == 5)
+            press(KEY_W | 0x80);
+        if (frame == 6)
+            afterRelease = back_buffer_copy();
+    });
+    EXPECT_EQ(serial_after_startup(), ">orbit\nCamera orbit ENABLED\n>\r\x1b[KCamera orbit DISABLED\n>");
+    CameraKeys w = {};
+    w.ahead = true;
+    Camera moved = camera_step(camera_step(orbit_camera(2 * ORBIT_STEP), w), w);
+    EXPECT_EQ(differing_pixels(back_buffer_copy(), afterRelease), 0);
+    EXPECT_EQ(differing_pixels(afterRelease, view_of(moved)), 0);
+}
+
+TEST(Orbit, EveryCameraKeyEndsTheFlight)
+{
+    for (uint8_t key : {KEY_S, KEY_W, KEY_A, KEY_D, KEY_Q, KEY_E, KEY_I, KEY_K, KEY_J, KEY_L}) {
+        static uint8_t held;
+        held = key;
+        run_kmain(4, [](int frame) {
+            if (frame == 1)
+                serial_in("orbit\r");
+            if (frame == 2)
+                press(held);
+            if (frame == 3)
+                press(static_cast<uint8_t>(held | 0x80));
+        });
+        EXPECT_EQ(serial_after_startup(), ">orbit\nCamera orbit ENABLED\n>\r\x1b[KCamera orbit DISABLED\n>")
+            << "key " << int(key);
+    }
+}
+
+TEST(Orbit, TypedAgainItStopsWhereItIsAndHomeBringsTheStartCamera)
+{
+    static render::Frame stopped;
+    run_kmain(7, [](int frame) {
+        if (frame == 1)
+            serial_in("orbit\r");
+        if (frame == 3)
+            serial_in("orbit\r");  // frames 2 and 3 flew
+        if (frame == 5) {
+            stopped = back_buffer_copy();
+            serial_in("orbit\r");  // on again from where it stopped
+        }
+    });
+    render::Frame last = back_buffer_copy();
+    EXPECT_EQ(differing_pixels(stopped, view_of(orbit_camera(2 * ORBIT_STEP))), 0);
+    EXPECT_EQ(differing_pixels(last, view_of(orbit_camera(4 * ORBIT_STEP))), 0);
+
+    run_kmain(6, [](int frame) {
+        if (frame == 1)
+            serial_in("orbit\r");
+        if (frame == 3)
+            serial_in("home\r");
+    });
+    EXPECT_EQ(serial_after_startup(),
+              ">orbit\nCamera orbit ENABLED\n>home\nCamera orbit DISABLED\nCamera back at the start\n>");
+    last = back_buffer_copy();
+    EXPECT_EQ(differing_pixels(last, view_at(0, 0, START_Z)), 0);
+}
+
+// The path, against the real-number geometry: every camera on it is the
+// orbit's distance from the cube's centre, at the orbit's height, and sees
+// the centre straight ahead, whatever the angle (some past a whole turn).
+// The sine table's truncation leaves the fixed-point values a few units
+// (of 8192) short; a wrong sign or axis would be thousands off.
+TEST(Orbit, ThePathCirclesTheCentreAndLooksAtIt)
+{
+    const double pi = 3.14159265358979323846;
+    const double d = double(ORBIT_DISTANCE) / FIXED_ONE;
+    const double pitch = 2 * pi * ORBIT_PITCH / 8192;
+    for (int32_t angle : {0, 16, 1000, 2048, 3000, 4096, 6000, 8191, 8192 + 700, -1500, INT32_MAX}) {
+        Camera c = orbit_camera(angle);
+        const double yaw = 2 * pi * (angle & ANGLE_MASK) / 8192;
+        EXPECT_NEAR(c.position.x / 4096.0, -d * cos(pitch) * std::sin(yaw), 4.0) << angle;
+        EXPECT_NEAR(c.position.y / 4096.0, d * std::sin(pitch), 4.0) << angle;
+        EXPECT_NEAR(c.position.z / 4096.0, -d * cos(pitch) * cos(yaw), 4.0) << angle;
+        EXPECT_EQ(c.pitch, ORBIT_PITCH);
+        EXPECT_EQ(c.yaw, angle);
+        // The movement vectors follow the yaw, as the keys expect them.
+        EXPECT_EQ(c.forward.x, sin(angle));
+        EXPECT_EQ(c.right.x, fixed_neg(c.forward.z));
+
+        Vec3 seen = Vec3Mat3Mul(Vec3Vec3Sub(Vec3{0, 0, 0}, c.position), CreateCameraRotationMatrix(c.pitch, c.yaw, 0));
+        EXPECT_NEAR(seen.x / 4096.0, 0.0, 8.0) << angle;
+        EXPECT_NEAR(seen.y / 4096.0, 0.0, 8.0) << angle;
+        EXPECT_NEAR(seen.z / 4096.0, d, 8.0) << angle;
+    }
+    Orbit o = orbit_begin(orbit_camera(8000));
+    EXPECT_TRUE(o.on);
+    EXPECT_EQ(o.angle, 8000);
+    EXPECT_EQ(orbit_next(o).angle, 8000 + ORBIT_STEP);
+    EXPECT_EQ(orbit_next(Orbit{true, INT32_MAX}).angle, INT32_MIN + ORBIT_STEP - 1);
 }
 
 TEST(CameraStep, TheFirstFrameUsesTheStartVectors)
