@@ -148,20 +148,6 @@ TEST(LoaderErrors, SixtyFiveThousandProgramHeadersAreRefused)
     EXPECT_EQ(last_rows_at_halt(disk), ending("ERROR: PROGRAM HEADERS OUTSIDE FILE"));
 }
 
-TEST(LoaderErrors, AClusterPastTheDiskEndsInTheDrivesError)
-{
-    // The volume claims 100 clusters more than the disk has; the kernel's
-    // second cluster is one the disk does not hold.
-    std::string disk = volume_with_kernel(read_file(KERNEL_FILE), "pastdisk");
-    Layout l = layout_of(disk);
-    uint32_t sectors = static_cast<uint32_t>(read_file(disk).size() / 512);
-    uint32_t cluster = 2 + (sectors - l.data) / l.cluster + 10;
-    patch16(disk, 0x13, static_cast<uint16_t>(sectors + 100 * l.cluster));
-    set_fat(disk, 2, static_cast<uint16_t>(cluster));
-    uint32_t lba = l.data + (cluster - 2) * l.cluster;
-    EXPECT_EQ(last_rows_at_halt(disk), ending("ERROR: DISK FAULT AT LBA " + std::to_string(lba)));
-}
-
 TEST(LoaderErrors, AReadErrorThroughTheBiosNamesTheSectorAndHalts)
 {
     // QEMU's blkdebug fails every read of one sector of the kernel's second
@@ -180,4 +166,18 @@ TEST(LoaderErrors, AReadErrorThroughTheBiosNamesTheSectorAndHalts)
         EXPECT_EQ(Rows(rows.end() - 3, rows.end()),
                   ending("ERROR: DISK FAULT AT LBA " + std::to_string(sector))) << medium;
     }
+}
+
+TEST(LoaderErrors, AClusterPastTheDiskEndsInTheDrivesError)
+{
+    // The volume claims 100 clusters more than the disk has; the kernel's
+    // second cluster is one the disk does not hold.
+    std::string disk = volume_with_kernel(read_file(KERNEL_FILE), "pastdisk");
+    Layout l = layout_of(disk);
+    uint32_t sectors = static_cast<uint32_t>(read_file(disk).size() / 512);
+    uint32_t cluster = 2 + (sectors - l.data) / l.cluster + 10;
+    patch16(disk, 0x13, static_cast<uint16_t>(sectors + 100 * l.cluster));
+    set_fat(disk, 2, static_cast<uint16_t>(cluster));
+    uint32_t lba = l.data + (cluster - 2) * l.cluster;
+    EXPECT_EQ(last_rows_at_halt(disk), ending("ERROR: DISK FAULT AT LBA " + std::to_string(lba)));
 }
