@@ -9,8 +9,8 @@
 // 64 KiB of conventional memory, below 1 MiB so that real mode reaches it and
 // inside the identity-mapped first 4 MiB, so that its addresses are the same
 // with paging on or off. Nothing of the BIOS lives there (its data area ends
-// at 0x500, its extended data area starts near 0x9F000) and nothing of the boot
-// stages (page directory at 0x1000, stages 0x7C00-0xB5FF).
+// at 0x500, its extended data area lies just below 0xA0000) and nothing of
+// the boot stages (page directory at 0x1000, stages 0x7C00-0xB5FF).
 #define MACHINE_BIOS_AREA 0x10000
 #define MACHINE_BIOS_AREA_BYTES 0x10000
 // The BIOS drive number the machine booted from (a byte), as the BIOS handed
