@@ -1,9 +1,10 @@
 # Stage 2 of the boot environment (outside the system proper).
 #
 # Loaded by the boot sector at BOOT_LOAD_ADDR together with the stage-4 image
-# right behind it (STAGE4_LOAD). It leaves the display in 80x25 text mode,
-# enables A20, sets a flat GDT (code 0x08, data 0x10), turns on paging with
-# 4 MiB pages:
+# right behind it (STAGE4_LOAD), and entered with the boot drive in DL, which
+# it keeps for the loader at MACHINE_BOOT_DRIVE. It leaves the display in
+# 80x25 text mode, enables A20, sets a flat GDT (code 0x08, data 0x10), turns
+# on paging with 4 MiB pages:
 #   0x00000000-0x003FFFFF -> identity (this code, 0xA0000, 0xB8000)
 #   0xBFC00000-0xC0BFFFFF -> physical 0x00400000-0x013FFFFF
 # copies stage 4 to STAGE4_BASE (the copy is zero-padded, so it also clears
@@ -11,10 +12,18 @@
 # (ESP at the top, growing down; the loader keeps kernel segments below it) and
 # enters stage 4's start with interrupts off.
 
+#include "hw/machine.h"
+
         .code16
         .text
         .globl _start
 _start:
+        movw    $(MACHINE_BOOT_DRIVE >> 4), %ax
+        movw    %ax, %es
+        movb    %dl, %es:(MACHINE_BOOT_DRIVE & 0xF)
+        xorw    %ax, %ax
+        movw    %ax, %es
+
         movw    $0x0003, %ax            # 80x25 colour text mode
         int     $0x10
         cli

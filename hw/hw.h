@@ -43,3 +43,22 @@ void fninit();
 // Calls a loaded program's entry point as a procedure with no arguments.
 // Returns only if the program does.
 void call_entry(uint32_t address);
+
+// Registers in and out of a BIOS call: what the BIOS is given, and what it
+// left in them on return (its flags too: carry, bit 0, set when a service
+// failed).
+struct BiosRegs {
+    uint32_t eax, ebx, ecx, edx, esi, edi;
+    uint16_t ds, es;
+    uint32_t eflags;
+};
+
+const uint32_t BIOS_CARRY = 0x01;
+
+// Calls the BIOS's disk services (software interrupt 0x13) with `regs` and
+// returns what it left in them. The target drops to real mode for the call:
+// paging and protection off, the BIOS's interrupt table loaded and interrupts
+// on while the BIOS runs, the interrupt controllers as the BIOS set them up.
+// Every buffer the call names must lie in the first MiB (machine.h: the BIOS
+// area). Back in protected mode, interrupts are off again.
+void bios_disk(BiosRegs& regs);

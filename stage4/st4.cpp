@@ -1,20 +1,23 @@
 // The stage-4 loader's main sequence.
 #include "stage4/st4.h"
 #include "hw/hw.h"
+#include "hw/machine.h"
+#include "stage4/biosdisk.h"
+#include "stage4/disk.h"
 #include "stage4/serial.h"
 #include "stage4/term.h"
 
 namespace loader {
 
-// Primary ATA channel, task-file registers.
-const uint16_t ATA_DATA = 0x1F0;
-const uint16_t ATA_FEATURES = 0x1F1;
-const uint16_t ATA_COUNT = 0x1F2;
-const uint16_t ATA_LBA_LOW = 0x1F3;
-const uint16_t ATA_LBA_MID = 0x1F4;
-const uint16_t ATA_LBA_HIGH = 0x1F5;
-const uint16_t ATA_DRIVE = 0x1F6;
-const uint16_t ATA_STATUS = 0x1F7; // read: status; write: command
+// Primary ATA channel, task-file registers (machine.h).
+using machine::ATA_DATA;
+using machine::ATA_FEATURES;
+using machine::ATA_COUNT;
+using machine::ATA_LBA_LOW;
+using machine::ATA_LBA_MID;
+using machine::ATA_LBA_HIGH;
+using machine::ATA_DRIVE;
+using machine::ATA_STATUS;
 const uint8_t ATA_DRIVE_LBA_MASTER = 0xE0;
 const uint8_t ATA_CMD_READ_SECTORS = 0x20;
 // Status bits: BSY, device fault, data request, error.
@@ -59,7 +62,7 @@ static uint32_t addressOf(const uint8_t* p)
 
 // The one way a load fails: "ERROR: ", what went wrong and the value at
 // fault (written by `put`), then the halt.
-[[noreturn]] static void fail(const char* what, uint32_t value, void (*put)(uint32_t) = putint)
+[[noreturn]] void fail(const char* what, uint32_t value, void (*put)(uint32_t) = putint)
 {
     puts("ERROR: ");
     puts(what);
@@ -104,6 +107,10 @@ static void ata_wait(uint8_t ready, uint8_t faults, uint32_t lba)
 
 void ReadSectors(uint32_t lba, uint32_t count, uint8_t* buffer)
 {
+    if (biosDiskInUse()) {
+        biosReadSectors(lba, count, buffer);
+        return;
+    }
     inb_delayed(ATA_STATUS);
     // ERR before the command belongs to an earlier one (the firmware's, say);
     // only a device fault stops the drive from taking this one.
@@ -421,6 +428,7 @@ using namespace loader;
 void st4main()
 {
     initTerm();
+    chooseDisk();
     ReadSectors(0, 1, at(bpbBuffer));
     pBpb = bpbBuffer;
     Bpb b = readBpb(at(pBpb));

@@ -56,8 +56,13 @@ struct DirScan {
 extern uint32_t bpbBuffer;
 extern uint32_t pBpb;
 
+// Reads from the primary ATA master, or through the BIOS once chooseDisk
+// (disk.h) has chosen it.
 void ReadSectors(uint32_t lba, uint32_t count, uint8_t* buffer);
 [[noreturn]] void stop();
+// Ends the load: "ERROR: ", `what`, a space, `value` as `put` writes it
+// (putint, putintx), a newline, then stop().
+[[noreturn]] void fail(const char* what, uint32_t value, void (*put)(uint32_t));
 int strcmps(const char* a, const char* b, uint32_t n);
 
 uint16_t rd16(const uint8_t* p);

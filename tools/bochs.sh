@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the disk image and boots it in Bochs (tools/bochsrc): in a window
+# Builds the disk image and boots it in Bochs (tools/bochsrc; with --floppy,
+# tools/bochsrc.floppy: from the floppy drive, no hard disk): in a window
 # where there is a display, under Xvfb otherwise. COM1 is this terminal:
 # its lines are the serial line, what you type goes to the system. Ctrl-]
 # quits (closing the window too), and the terminal is left as it was.
@@ -17,7 +18,9 @@ cp build/disk.img build/bochs/disk.img
 rm -f build/bochs/disk.img.lock
 export BOCHS_DISK=$PWD/build/bochs/disk.img BOCHS_LOG=$PWD/build/bochs/bochs.log
 
-run=(bochs -q -f tools/bochsrc -rc tools/bochs.rc)
+rc=tools/bochsrc
+[ "${1:-}" = --floppy ] && rc=tools/bochsrc.floppy
+run=(bochs -q -f "$rc" -rc tools/bochs.rc)
 [ -n "${DISPLAY:-}" ] || run=(xvfb-run -a "${run[@]}")
 
 if ! [ -t 0 ] || ! [ -t 1 ]; then

@@ -6,6 +6,8 @@
 #   tools/boot.sh          build and boot
 #   tools/boot.sh --vnc    ... the screen on VNC at 127.0.0.1:5900 (display :0)
 #   tools/boot.sh --gdb    ... stopped at the first instruction, gdb stub on 127.0.0.1:1234
+#   tools/boot.sh --usb    ... from a USB stick, with no IDE disk (--ahci: a
+#                          SATA disk on AHCI; --floppy: the floppy drive)
 #
 # Quit: close the window, or Ctrl-A X on the terminal. BUILD_DIR names the
 # build folder (build/ when unset).
@@ -13,11 +15,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 gdb=() vnc=()
+medium=ide
 for arg in "$@"; do
     case $arg in
     --gdb) gdb=(-gdb tcp:127.0.0.1:1234 -S) ;;
     --vnc) vnc=(-vnc 127.0.0.1:0) ;;
-    *) echo "usage: tools/boot.sh [--vnc] [--gdb]" >&2; exit 2 ;;
+    --usb | --ahci | --floppy) medium=${arg#--} ;;
+    *) echo "usage: tools/boot.sh [--vnc] [--gdb] [--usb | --ahci | --floppy]" >&2; exit 2 ;;
     esac
 done
 
@@ -39,5 +43,5 @@ cmake --build "$build" -j"$(nproc)" --target disk_image
 # paging on. Real time: the kernel paces its frames by timer channel 2,
 # which follows the host's clock, so the cube flies at 70 frames a
 # wall-clock second however many timer interrupts the emulator drops.
-mapfile -t machine < <(tools/qemu_args.sh "$build/disk.img" realtime)
+mapfile -t machine < <(tools/qemu_args.sh "$build/disk.img" realtime "$medium")
 exec qemu-system-i386 "${display[@]}" "${vnc[@]}" "${machine[@]}" -serial mon:stdio "${gdb[@]}"

@@ -19,30 +19,52 @@ struct Drive {
     int busy = 0;              // status reads left showing BSY
     uint8_t error = 0;
     uint64_t status_reads = 0;
+    uint32_t identify_words = 0;   // IDENTIFY data words still to be read
+    int identifies = 0;
 };
 
 std::shared_ptr<Drive> drive;
 
 uint32_t sectors() { return static_cast<uint32_t>(drive->image.size() / 512); }
 
-uint16_t status(uint16_t)
+uint16_t alt_status(uint16_t)
 {
     Drive& d = *drive;
-    d.status_reads++;
     if (d.options.stuck_busy || d.busy > 0) {
         if (d.busy > 0)
             d.busy--;
         return BSY;
     }
     uint8_t s = DRDY | d.error;
-    if (d.left > 0 && !d.options.no_drq && !d.error)
+    if ((d.left > 0 && !d.options.no_drq && !d.error) || d.identify_words > 0)
         s |= DRQ;
     return s;
+}
+
+uint16_t status(uint16_t port)
+{
+    drive->status_reads++;
+    return alt_status(port);
+}
+
+// IDENTIFY DEVICE data: a fixed disk (word 0) of the image's size in
+// 28-bit LBA sectors (words 60-61).
+uint16_t identify_word(uint32_t word)
+{
+    switch (word) {
+    case 0: return 0x0040;
+    case 49: return 0x0200;   // LBA supported
+    case 60: return static_cast<uint16_t>(sectors());
+    case 61: return static_cast<uint16_t>(sectors() >> 16);
+    default: return 0;
+    }
 }
 
 uint16_t data(uint16_t)
 {
     Drive& d = *drive;
+    if (d.identify_words > 0 && d.busy == 0)
+        return identify_word(256 - d.identify_words--);
     if (d.left == 0 || d.busy > 0 || d.error)
         return 0xFFFF;
     size_t at = d.lba * 512 + d.word * 2;
@@ -59,9 +81,28 @@ uint16_t data(uint16_t)
     return v;
 }
 
+void identify()
+{
+    Drive& d = *drive;
+    d.identifies++;
+    d.left = 0;
+    d.busy = d.options.busy_reads;
+    d.error = d.options.fault_bits;
+    if (d.options.packet) {
+        d.error |= ERR;
+        d.regs[4] = 0x14;
+        d.regs[5] = 0xEB;
+    } else if (!d.options.silent && !d.error) {
+        d.identify_words = 256;
+    }
+}
+
 void command(uint16_t, uint8_t value)
 {
     Drive& d = *drive;
+    d.identify_words = 0;
+    if (value == 0xEC)
+        return identify();
     if (value != 0x20)
         return;
     uint32_t lba = d.regs[3] | d.regs[4] << 8 | d.regs[5] << 16 |
@@ -75,7 +116,7 @@ void command(uint16_t, uint8_t value)
     d.error = d.options.fault_bits;
     if (lba + count > sectors())
         d.error |= ERR;        // ID not found: past the end of the disk
-    if (lba == d.options.bad_sector)
+    if (lba == d.options.bad_sector || d.options.packet)
         d.error |= ERR;
 }
 
@@ -92,10 +133,14 @@ void ata_attach(std::vector<uint8_t> image, AtaOptions options)
         on_out(port, [](uint16_t p, uint8_t v) { drive->regs[p - 0x1F0] = v; });
     on_out(0x1F7, command);
     on_in(0x1F7, status);
+    on_in(0x3F6, alt_status);
     on_in(0x1F0, data);
+    on_in(0x1F4, [](uint16_t) -> uint16_t { return drive->regs[4]; });
+    on_in(0x1F5, [](uint16_t) -> uint16_t { return drive->regs[5]; });
 }
 
 const std::vector<AtaCommand>& ata_commands() { return drive->commands; }
 uint64_t ata_status_reads() { return drive->status_reads; }
+int ata_identifies() { return drive->identifies; }
 
 } // namespace hwsim

@@ -16,6 +16,7 @@ struct Range {
 };
 
 const Range RANGES[] = {
+    {machine::BIOS_AREA, machine::BIOS_AREA_BYTES},
     {machine::VGA_GRAPHICS, machine::VGA_GRAPHICS_BYTES},
     {machine::TEXT_SCREEN, machine::TEXT_SCREEN_BYTES},
     {machine::HIGH_WINDOW, machine::HIGH_WINDOW_BYTES},

@@ -12,6 +12,8 @@ struct State {
     std::vector<Access> trace;
     std::map<uint16_t, InHandler> in;
     std::map<uint16_t, OutHandler> out;
+    BiosHandler bios;
+    int bios_calls = 0;
     bool tracing = true;
     bool interrupts = false;
     bool entry_returns = false;
@@ -44,6 +46,8 @@ uint16_t answer(uint16_t port)
 void reset() { state() = State(); }
 void on_in(uint16_t port, InHandler handler) { state().in[port] = std::move(handler); }
 void on_out(uint16_t port, OutHandler handler) { state().out[port] = std::move(handler); }
+void on_bios_disk(BiosHandler handler) { state().bios = std::move(handler); }
+int bios_disk_count() { return state().bios_calls; }
 void set_tracing(bool on) { state().tracing = on; }
 const std::vector<Access>& trace() { return state().trace; }
 void clear_trace() { state().trace.clear(); }
@@ -112,6 +116,18 @@ void lidt(const void* descriptor)
 }
 
 void fninit() { state().fninits++; }
+
+void bios_disk(BiosRegs& regs)
+{
+    state().bios_calls++;
+    if (state().bios) {
+        state().bios(regs);
+        return;
+    }
+    regs.eax = (regs.eax & 0xFFFF00FF) | 0x0100;
+    regs.eflags |= BIOS_CARRY;
+}
+
 void call_entry(uint32_t address)
 {
     state().entered = address;

@@ -12,6 +12,8 @@
 #include <functional>
 #include <vector>
 
+#include "hw.h"
+
 namespace hwsim {
 
 enum class Op : uint8_t { In8, In16, Out8 };
@@ -38,6 +40,7 @@ struct Entry {
 
 using InHandler = std::function<uint16_t(uint16_t port)>;
 using OutHandler = std::function<void(uint16_t port, uint8_t value)>;
+using BiosHandler = std::function<void(BiosRegs& regs)>;
 
 // Forgets the trace, every device and the processor state.
 void reset();
@@ -46,6 +49,13 @@ void reset();
 void on_in(uint16_t port, InHandler handler);
 // Writes to `port` are passed to `handler` after being recorded.
 void on_out(uint16_t port, OutHandler handler);
+
+// BIOS disk calls are answered by `handler` (fake_bios_disk.h serves a disk
+// image). Without one a call fails as on a BIOS without disk services: carry
+// set, AH = 0x01.
+void on_bios_disk(BiosHandler handler);
+// BIOS disk calls made so far.
+int bios_disk_count();
 
 // Recording can be switched off for long runs (frame loops).
 void set_tracing(bool on);

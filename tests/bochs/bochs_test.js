@@ -3,7 +3,10 @@
 // a console command sent to COM1. COM1 is a socket Bochs serves, which carries
 // both directions.
 //
-//   node bochs_test.js BOCHSRC BOCHS_RC DISK_IMAGE KERNEL_FILE TRANSCRIPT_H SCRATCH_DIR
+//   node bochs_test.js BOCHSRC BOCHS_RC DISK_IMAGE KERNEL_FILE TRANSCRIPT_H SCRATCH_DIR [LINE]
+//
+// LINE: a line the loader writes after its banner, before the geometry (its
+// line saying that it reads through the BIOS).
 "use strict";
 const childProcess = require("child_process");
 const fs = require("fs");
@@ -12,7 +15,8 @@ const path = require("path");
 
 const { startupLines, waitFor } = require(path.join(__dirname, "..", "support", "serial_text.js"));
 
-const [bochsrc, bochsRc, diskImage, kernelFile, transcriptHeader, scratch] = process.argv.slice(2);
+const [bochsrc, bochsRc, diskImage, kernelFile, transcriptHeader, scratch, afterBanner] =
+    process.argv.slice(2);
 
 // Generous: Bochs interprets every instruction, on two cores shared with the suite.
 const CONNECT_SECONDS = 60;
@@ -31,6 +35,7 @@ function loaderLines(disk, kernelSize)
     fs.closeSync(fd);
     return [
         "Quillon's Rattlebox Bootloader II",
+        ...(afterBanner ? [afterBanner] : []),
         "FAT12 Filesystem Info",
         `Reserved Sectors: ${boot.readUInt16LE(14)}`,
         `Sectors Per FAT: ${boot.readUInt16LE(22)}`,

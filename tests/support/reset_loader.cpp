@@ -1,5 +1,6 @@
 // The loader's modules back to their load-time state before each test.
 #include "fresh_state.h"
+#include "stage4/biosdisk.h"
 #include "stage4/serial.h"
 #include "stage4/term.h"
 
@@ -7,4 +8,5 @@ void testing_support::reset_modules()
 {
     loader::serialReset();
     loader::termReset();
+    loader::biosDiskReset();
 }

@@ -151,9 +151,10 @@ std::string hex32(uint32_t v)
 } // namespace
 
 // The machine's arguments as tools/qemu_args.sh gives them, one a line.
-static std::vector<std::string> machine_args(const std::string& disk, const std::string& clock)
+static std::vector<std::string> machine_args(const std::string& disk, const std::string& clock,
+                                             const std::string& medium)
 {
-    std::string command = std::string(QEMU_ARGS) + " '" + disk + "' " + clock;
+    std::string command = std::string(QEMU_ARGS) + " '" + disk + "' " + clock + " " + medium;
     FILE* out = popen(command.c_str(), "r");
     if (!out)
         throw std::runtime_error("cannot run " + command);
@@ -184,7 +185,7 @@ Machine start(const Options& options)
     m.serial_path = m.dir + "/serial.txt";
     // Instruction-counted virtual time: the same frames on every run.
     std::vector<std::string> args = {"qemu-system-i386", "-display", "none"};
-    std::vector<std::string> machine = machine_args(options.disk, "icount");
+    std::vector<std::string> machine = machine_args(options.disk, "icount", options.medium);
     args.insert(args.end(), machine.begin(), machine.end());
     args.insert(args.end(), {"-qmp", "unix:" + m.dir + "/qmp.sock,server=on,wait=off"});
     // Typing goes through a pair of FIFOs (QEMU opens both ends itself); the

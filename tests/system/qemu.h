@@ -18,10 +18,11 @@ namespace qemu {
 typedef std::vector<uint8_t> Bytes;
 
 struct Options {
-    std::string disk;             // raw image, attached as the primary ATA master
+    std::string disk;             // raw image (or a blkdebug: name of one)
     bool paused = false;          // start with the CPU stopped (for breakpoints)
     std::vector<std::string> extra;
     bool serial_input = false;    // a FIFO to type on the serial line (still logged to the file)
+    std::string medium = "ide";   // how the disk is attached: ide, usb, ahci, floppy (qemu_args.sh)
 };
 
 struct Machine {

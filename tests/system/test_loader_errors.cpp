@@ -148,6 +148,26 @@ TEST(LoaderErrors, SixtyFiveThousandProgramHeadersAreRefused)
     EXPECT_EQ(last_rows_at_halt(disk), ending("ERROR: PROGRAM HEADERS OUTSIDE FILE"));
 }
 
+TEST(LoaderErrors, AReadErrorThroughTheBiosNamesTheSectorAndHalts)
+{
+    // QEMU's blkdebug fails every read of one sector of the kernel's second
+    // cluster, on a USB stick and on an AHCI disk: the loader's request of
+    // the whole cluster fails, and its reads a sector at a time find the one.
+    std::string disk = volume_with_kernel(read_file(KERNEL_FILE), "badsector");
+    Layout l = layout_of(disk);
+    uint32_t sector = l.data + l.cluster + 2;
+    std::string text = "[inject-error]\nevent = \"read_aio\"\nerrno = \"5\"\nsector = \"" +
+                       std::to_string(sector) + "\"\n";
+    std::string config = write_file("badsector.conf", Bytes(text.begin(), text.end()));
+    for (const char* medium : {"usb", "ahci"}) {
+        Rows rows = system_volumes::boot_to_loader_halt("blkdebug:" + config + ":" + disk, 20, medium);
+        ASSERT_GE(rows.size(), 3u) << medium;
+        EXPECT_EQ(rows[2], "No ATA drive answers: reading BIOS drive 0x80") << medium;
+        EXPECT_EQ(Rows(rows.end() - 3, rows.end()),
+                  ending("ERROR: DISK FAULT AT LBA " + std::to_string(sector))) << medium;
+    }
+}
+
 TEST(LoaderErrors, AClusterPastTheDiskEndsInTheDrivesError)
 {
     // The volume claims 100 clusters more than the disk has; the kernel's

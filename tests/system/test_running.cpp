@@ -140,6 +140,33 @@ TEST(Running, TheDisplayShowsTheHostsFrameOfTheStartCamera)
     qemu::stop(m);
 }
 
+// The image from a disk that is no IDE disk, with none on the IDE channel:
+// the loader says it reads through the BIOS, for the boot drive, on a line
+// of its own after its banner, and the rest is as from the IDE disk, the
+// listing, the start-up lines and the first frame.
+static void expect_boot_through_the_bios(const std::string& medium, const std::string& drive)
+{
+    qemu::Options options{DISK_IMAGE, false, {}};
+    options.medium = medium;
+    qemu::Machine m = qemu::start(options);
+    bool started = wait_started(m);
+    std::vector<int> shown = displayed(m);
+    std::string serial = qemu::serial(m);
+    qemu::stop(m);
+    ASSERT_TRUE(started) << serial;
+    EXPECT_EQ(differing(shown, view(START_Z)), 0);
+    std::string head = "Quillon's Rattlebox Bootloader II\n\nNo ATA drive answers: reading BIOS drive " +
+                       drive + "\nFAT12 Filesystem Info\nReserved Sectors: 32\n";
+    EXPECT_EQ(serial.substr(0, head.size()), head);
+    std::string tail = " <-- KERNEL\n\nLoading Kernel to temp location. Reloc 0xC0000000\n\n"
+                       "KRNL.VOX loaded at 0xBFC10820\n" + STARTUP_LINES;
+    EXPECT_NE(serial.find(tail), std::string::npos) << serial;
+}
+
+TEST(Running, FromAUsbStickThroughTheBios) { expect_boot_through_the_bios("usb", "0x80"); }
+TEST(Running, FromAnAhciDiskThroughTheBios) { expect_boot_through_the_bios("ahci", "0x80"); }
+TEST(Running, FromAFloppyThroughTheBios) { expect_boot_through_the_bios("floppy", "0x0"); }
+
 TEST(Running, AScreenshotOfAFlight)
 {
     // The README's picture, taken through the same screendump path.

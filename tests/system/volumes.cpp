@@ -60,10 +60,13 @@ std::vector<std::string> text_rows(const testing_support::Bytes& screen)
     return rows;
 }
 
-std::vector<std::string> boot_to_loader_halt(const std::string& disk, double seconds)
+std::vector<std::string> boot_to_loader_halt(const std::string& disk, double seconds,
+                                             const std::string& medium)
 {
     using namespace testing_support;
-    qemu::Machine m = qemu::start({disk, false, {}});
+    qemu::Options options{disk, false, {}};
+    options.medium = medium;
+    qemu::Machine m = qemu::start(options);
     bool halted = qemu::wait_halted(m, seconds);
     std::vector<std::string> rows = text_rows(qemu::physical_memory(m, 0xB8000, 4000));
     std::string serial = qemu::serial(m);

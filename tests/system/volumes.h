@@ -21,10 +21,11 @@ size_t root_directory_offset(const std::string& path);
 // blanks, trailing empty rows removed.
 std::vector<std::string> text_rows(const testing_support::Bytes& screen);
 
-// Boots a volume that must end in the loader's halt and returns its text
-// screen. Expects (gtest) the halt within `seconds`, inside the seam's
+// Boots a volume, attached as `medium` (qemu::Options), that must end in
+// the loader's halt and returns its text screen. Expects (gtest) the halt within `seconds`, inside the seam's
 // hlt() called from the loader's stop(), so the loader is intact, and the
 // serial line to end with the screen's text.
-std::vector<std::string> boot_to_loader_halt(const std::string& disk, double seconds);
+std::vector<std::string> boot_to_loader_halt(const std::string& disk, double seconds,
+                                             const std::string& medium = "ide");
 
 } // namespace system_volumes
