@@ -21,7 +21,8 @@ CONFIGS = {
     "boot.sh (real time)": ("realtime", []),
     "retrace=precise": ("realtime", ["-vga", "std,retrace=precise"]),
     "icount shift=5": ("icount", []),
-    "icount shift=5,align=on": ("realtime", ["-icount", "shift=5,align=on"]),
+    "icount shift=5,align=on": ("icount-aligned", []),
+    "icount shift=8,align=on (a 486)": ("486", []),
     "real time, busy neighbour": ("realtime", []),
 }
 REMINDER = b"Also 8MiB of allocable memory after the stack!"

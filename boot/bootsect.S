@@ -3,13 +3,15 @@
 # The BIOS loads it at 0x7C00 and jumps here with the boot drive in DL.
 # mformat writes the volume's BPB over bytes 3-0x3D, so the code starts at
 # 0x3E. It reads the boot stages from fixed sectors of the reserved area
-# (BOOT_FIRST_SECTOR onward, BOOT_SECTORS of them) to BOOT_LOAD_ADDR and jumps
+# (BOOT_FIRST_SECTOR onward, BOOT_SECTORS of them) to MAP_BOOT_LOAD and jumps
 # to stage 2 with the boot drive in DL. Where the BIOS has the LBA extensions
 # for the drive it reads them in one extended read; where it has not (a
 # floppy), by cylinder, head and sector in the geometry the BIOS gives for
 # the drive, a track at most a read, each read tried three times with a
 # reset between (a floppy's first read after its motor starts may fail). It
 # reads no field of the BPB.
+
+#include "hw/machine.h"
 
         .code16
         .text
@@ -24,7 +26,7 @@ code:
         movw    %ax, %ds
         movw    %ax, %es
         movw    %ax, %ss
-        movw    $0x7C00, %sp
+        movw    $MAP_BOOT_SECTOR, %sp
         ljmp    $0, $normalised         # some BIOSes enter at 07C0:0000
 normalised:
         sti
@@ -113,7 +115,7 @@ advance:
 
 loaded:
         movb    boot_drive, %dl
-        ljmp    $0, $BOOT_LOAD_ADDR
+        ljmp    $0, $MAP_BOOT_LOAD
 
 fail:
         movw    $message, %si
@@ -132,7 +134,7 @@ fail:
 dap:                                    # disk address packet
         .byte   0x10, 0                 # size, reserved
         .word   BOOT_SECTORS            # sectors to read
-        .word   BOOT_LOAD_ADDR, 0       # destination offset, segment
+        .word   MAP_BOOT_LOAD, 0       # destination offset, segment
         .long   BOOT_FIRST_SECTOR, 0    # first LBA (64 bits)
 
 # The CHS reads' state: where the next one starts, what is left.

@@ -5,14 +5,14 @@
 
 namespace {
 
-const uint16_t MISC_OUTPUT = 0x3C2;
-const uint16_t SEQ_INDEX = 0x3C4;
-const uint16_t CRTC_INDEX = machine::CRTC_INDEX;
-const uint16_t GC_INDEX = 0x3CE;
-const uint16_t ATTR_INDEX = 0x3C0; // index and data alternate on one port
+const uint16_t MISC_OUTPUT = machine::VGA_MISC_OUTPUT;
+const uint16_t SEQ_INDEX = machine::VGA_SEQ_INDEX;
+const uint16_t CRTC_INDEX = machine::VGA_CRTC_INDEX;
+const uint16_t GC_INDEX = machine::VGA_GC_INDEX;
+const uint16_t ATTR_INDEX = machine::VGA_ATTRIBUTE;
 const uint16_t INPUT_STATUS = machine::VGA_INPUT_STATUS;
-const uint16_t DAC_WRITE_INDEX = 0x3C8;
-const uint16_t DAC_DATA = 0x3C9;
+const uint16_t DAC_WRITE_INDEX = machine::VGA_DAC_WRITE_INDEX;
+const uint16_t DAC_DATA = machine::VGA_DAC_DATA;
 
 // Colour, 25 MHz dot clock, 400-line sync polarity (doubled to 200 rows).
 const uint8_t MISC = 0x63;

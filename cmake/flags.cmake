@@ -30,8 +30,18 @@ function(target_freestanding_x87 tgt)
   target_compile_options(${tgt} PRIVATE ${TARGET_CXX_FLAGS})
 endfunction()
 
-# A freestanding executable linked by its own linker script.
-function(target_freestanding_link tgt script)
+# A freestanding executable linked by its own linker script, which is
+# preprocessed (SCRIPT.ld.S to SCRIPT.ld) so that it reads the map of memory.
+function(target_freestanding_link tgt template)
+  get_filename_component(name ${template} NAME)
+  string(REGEX REPLACE "\\.S$" "" name ${name})
+  set(script ${CMAKE_CURRENT_BINARY_DIR}/${tgt}_${name})
+  add_custom_command(OUTPUT ${script}
+    COMMAND ${CMAKE_C_COMPILER} -E -P -x assembler-with-cpp -I${PROJECT_SOURCE_DIR}
+      ${template} -o ${script}
+    DEPENDS ${template} ${PROJECT_SOURCE_DIR}/hw/memmap.h VERBATIM)
+  add_custom_target(${tgt}_linker_script DEPENDS ${script})
+  add_dependencies(${tgt} ${tgt}_linker_script)
   target_link_options(${tgt} PRIVATE -m32 -nostdlib -static -no-pie
     -Wl,--build-id=none -Wl,-T,${script} -Wl,--no-warn-rwx-segments)
   target_link_libraries(${tgt} PRIVATE ${LIBGCC32})

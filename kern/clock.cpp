@@ -7,9 +7,9 @@
 
 namespace kern {
 
-const uint16_t PIT_CHANNEL2 = 0x42;
+const uint16_t PIT_CHANNEL2 = machine::PIT_CHANNEL2;
 const uint16_t PIT_COMMAND = machine::PIT_COMMAND;
-const uint16_t SYSTEM_CONTROL = 0x61;
+const uint16_t SYSTEM_CONTROL = machine::SYSTEM_CONTROL;
 // 10 11 010 0: channel 2, low byte then high byte, mode 2 (rate generator:
 // counts down to 1 and reloads, for ever), binary.
 const uint8_t PIT_CH2_LOHI_MODE2 = 0xB4;

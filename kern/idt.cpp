@@ -1,16 +1,17 @@
 // The interrupt table, the two cascaded 8259s and the interrupt handlers.
 #include "kern/idt.h"
 #include "hw/hw.h"
+#include "hw/machine.h"
 #include "kern/keyboard.h"
 #include "kern/serial.h"
 #include "kern/timer.h"
 
 namespace kern {
 
-const uint16_t PIC1_COMMAND = 0x20;
-const uint16_t PIC1_DATA = 0x21;
-const uint16_t PIC2_COMMAND = 0xA0;
-const uint16_t PIC2_DATA = 0xA1;
+const uint16_t PIC1_COMMAND = machine::PIC1_COMMAND;
+const uint16_t PIC1_DATA = machine::PIC1_DATA;
+const uint16_t PIC2_COMMAND = machine::PIC2_COMMAND;
+const uint16_t PIC2_DATA = machine::PIC2_DATA;
 
 // ICW1 0001LA1I: edge triggered (L=0), cascaded, ICW4 follows (I=1).
 const uint8_t ICW1_INIT_ICW4 = 0x11;

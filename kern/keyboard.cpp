@@ -2,13 +2,14 @@
 // break code is the same number with bit 7 set.
 #include "kern/keyboard.h"
 #include "hw/hw.h"
+#include "hw/machine.h"
 #include "kern/ring.h"
 
 namespace kern {
 
-const uint16_t KEYBOARD_DATA = 0x60;   // the 8042's output buffer
-const uint16_t KEYBOARD_STATUS = 0x64;
-const uint8_t OUTPUT_FULL = 0x01;      // status bit 0: a byte waits at port 0x60
+const uint16_t KEYBOARD_DATA = machine::KBC_DATA;
+const uint16_t KEYBOARD_STATUS = machine::KBC_STATUS;
+const uint8_t OUTPUT_FULL = 0x01;      // status bit 0: a byte waits in the output buffer
 // More than the controller and the keyboard's own queue can hold.
 const int KEYBOARD_DRAIN_LIMIT = 64;
 

@@ -5,7 +5,7 @@
 
 namespace kern {
 
-const uint16_t PIT_CHANNEL0 = 0x40;
+const uint16_t PIT_CHANNEL0 = machine::PIT_CHANNEL0;
 const uint16_t PIT_COMMAND = machine::PIT_COMMAND;
 // Channel 0, low byte then high byte, mode 3 (square wave), binary.
 const uint8_t PIT_CH0_LOHI_MODE3 = 0x36;

@@ -10,14 +10,18 @@
 # the loader reads itself), or one that the loader reads through the BIOS,
 # with no IDE disk: "usb" (a USB stick on an xHCI controller), "ahci" (a
 # SATA disk on an AHCI controller) or "floppy". DISK may be any file name
-# QEMU takes (blkdebug:CONFIG:IMAGE injects errors). Display, serial line
-# and monitor are the caller's.
+# QEMU takes (blkdebug:CONFIG:IMAGE injects errors). "exit" adds QEMU's
+# isa-debug-exit device, through which the benchmark kernel ends the run.
+# Display, serial line and monitor are the caller's. Other clocks:
+# "icount-aligned" (instruction-counted, held to the wall clock), "486"
+# (the same at 256 ns an instruction: a fast 386 or slow 486).
 #
-#   tools/qemu_args.sh DISK [realtime|icount] [ide|usb|ahci|floppy]
+#   tools/qemu_args.sh DISK [realtime|icount|icount-aligned|486] [ide|usb|ahci|floppy] [exit]
 set -eu
 disk=$1
 clock=${2:-realtime}
 medium=${3:-ide}
+exit_device=${4:-}
 printf '%s\n' -machine pc -m 64 -nic none -no-reboot
 image="file=$disk,format=raw,snapshot=on"
 case $medium in
@@ -32,5 +36,12 @@ esac
 case $clock in
     realtime) ;;
     icount) printf '%s\n' -icount shift=5 ;;
-    *) echo "qemu_args.sh: no clock '$clock' (realtime or icount)" >&2; exit 2 ;;
+    icount-aligned) printf '%s\n' -icount shift=5,align=on ;;
+    486) printf '%s\n' -icount shift=8,align=on ;;
+    *) echo "qemu_args.sh: no clock '$clock' (realtime, icount, icount-aligned, 486)" >&2; exit 2 ;;
 esac
+if [ "$exit_device" = exit ]; then
+    # Its port is the map's (hw/ports.h).
+    port=$(sed -n 's/^#define PORT_DEBUG_EXIT *\(0x[0-9A-Fa-f]*\).*/\1/p' "$(dirname "$0")/../hw/ports.h")
+    printf '%s\n' -device "isa-debug-exit,iobase=$port,iosize=0x04"
+fi

@@ -12,6 +12,7 @@
 #include "bench/qemu/clock.h"
 #include "bench/scenes.h"
 #include "hw/hw.h"
+#include "hw/machine.h"
 #include "kern/ckern.h"
 #include "kern/startup.h"
 #include "kern/command.h"
@@ -33,7 +34,7 @@ using kern::Triangle;
 
 // The emulator's isa-debug-exit device: a write of v ends it with exit
 // status (v << 1) | 1.
-const uint16_t DEBUG_EXIT = 0xF4;
+const uint16_t DEBUG_EXIT = machine::DEBUG_EXIT;
 const int CALIBRATION_ROUNDS = 4;   // about 220 ms of timer clocks
 const int FRAMES = 7;               // timed frames per benchmark, after one untimed
 const int CONSOLE_SLIDE_FRAMES = 12;  // the console is fully down after ten

@@ -6,12 +6,13 @@
 // port 0x61 and its output reads back as bit 5 of the same port.
 #include "bench/qemu/clock.h"
 #include "hw/hw.h"
+#include "hw/machine.h"
 
 namespace bench {
 
-const uint16_t PIT_CHANNEL2 = 0x42;
-const uint16_t PIT_COMMAND = 0x43;
-const uint16_t SYSTEM_CONTROL = 0x61;
+const uint16_t PIT_CHANNEL2 = machine::PIT_CHANNEL2;
+const uint16_t PIT_COMMAND = machine::PIT_COMMAND;
+const uint16_t SYSTEM_CONTROL = machine::SYSTEM_CONTROL;
 // 10 11 000 0: channel 2, low byte then high byte, mode 0 (interrupt on
 // terminal count: the output goes low when the count is written and high
 // when it reaches zero), binary.

@@ -11,7 +11,7 @@ enum : uint8_t { BSY = 0x80, DRDY = 0x40, DRQ = 0x08, ERR = 0x01 };
 struct Drive {
     std::vector<uint8_t> image;
     AtaOptions options;
-    uint8_t regs[8] = {};      // last values written to 0x1F0-0x1F7
+    uint8_t regs[8] = {};      // last values written to the task file, by offset
     std::vector<AtaCommand> commands;
     uint32_t lba = 0;          // sector being transferred
     uint32_t left = 0;         // sectors still to transfer
@@ -129,14 +129,14 @@ void ata_attach(std::vector<uint8_t> image, AtaOptions options)
     drive->image.resize((drive->image.size() + 511) / 512 * 512);
     drive->options = options;
     drive->error = options.stale_bits;
-    for (uint16_t port = 0x1F1; port <= 0x1F6; port++)
-        on_out(port, [](uint16_t p, uint8_t v) { drive->regs[p - 0x1F0] = v; });
-    on_out(0x1F7, command);
-    on_in(0x1F7, status);
-    on_in(0x3F6, alt_status);
-    on_in(0x1F0, data);
-    on_in(0x1F4, [](uint16_t) -> uint16_t { return drive->regs[4]; });
-    on_in(0x1F5, [](uint16_t) -> uint16_t { return drive->regs[5]; });
+    for (uint16_t port = machine::ATA_FEATURES; port <= machine::ATA_DRIVE; port++)
+        on_out(port, [](uint16_t p, uint8_t v) { drive->regs[p - machine::ATA_DATA] = v; });
+    on_out(machine::ATA_STATUS, command);
+    on_in(machine::ATA_STATUS, status);
+    on_in(machine::ATA_ALT_STATUS, alt_status);
+    on_in(machine::ATA_DATA, data);
+    on_in(machine::ATA_LBA_MID, [](uint16_t) -> uint16_t { return drive->regs[machine::ATA_LBA_MID - machine::ATA_DATA]; });
+    on_in(machine::ATA_LBA_HIGH, [](uint16_t) -> uint16_t { return drive->regs[machine::ATA_LBA_HIGH - machine::ATA_DATA]; });
 }
 
 const std::vector<AtaCommand>& ata_commands() { return drive->commands; }

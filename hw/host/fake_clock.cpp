@@ -7,9 +7,9 @@
 namespace hwsim {
 namespace {
 
-const uint16_t PIT_CHANNEL2 = 0x42;
+const uint16_t PIT_CHANNEL2 = machine::PIT_CHANNEL2;
 const uint16_t PIT_COMMAND = machine::PIT_COMMAND;
-const uint16_t SYSTEM_CONTROL = 0x61;
+const uint16_t SYSTEM_CONTROL = machine::SYSTEM_CONTROL;
 const uint16_t INPUT_STATUS = machine::VGA_INPUT_STATUS;
 const uint8_t CHANNEL_BITS = 0xC0;
 const uint8_t CHANNEL2 = 0x80;

@@ -6,8 +6,8 @@
 namespace hwsim {
 namespace {
 
-const uint16_t DATA = 0x60;
-const uint16_t STATUS = 0x64;
+const uint16_t DATA = machine::KBC_DATA;
+const uint16_t STATUS = machine::KBC_STATUS;
 const uint8_t OUTPUT_FULL = 0x01;
 
 std::deque<uint8_t> queue;

@@ -7,7 +7,7 @@
 namespace hwsim {
 namespace {
 
-const uint16_t BASE = 0x3F8;
+const uint16_t BASE = machine::COM1;
 enum : uint8_t { LCR_DLAB = 0x80, MCR_LOOP = 0x10, LSR_DR = 0x01, LSR_OE = 0x02, LSR_THRE = 0x20, LSR_TEMT = 0x40 };
 
 struct Received {

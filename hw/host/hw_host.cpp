@@ -104,7 +104,7 @@ void outb(uint16_t port, uint8_t value)
         it->second(port, value);
 }
 
-void io_delay() { outb(0x80, 0x00); }
+void io_delay() { outb(machine::IO_DELAY, 0x00); }
 void cli() { state().interrupts = false; }
 void sti() { state().interrupts = true; }
 void hlt() { throw Halt{state().interrupts}; }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "hw.h"
+#include "machine.h"
 
 namespace hwsim {
 
@@ -81,6 +82,6 @@ int lidt_count();
 inline Access in8(uint16_t port, uint8_t v) { return {Op::In8, port, v}; }
 inline Access in16(uint16_t port, uint16_t v) { return {Op::In16, port, v}; }
 inline Access out8(uint16_t port, uint8_t v) { return {Op::Out8, port, v}; }
-inline Access delay() { return {Op::Out8, 0x80, 0}; }
+inline Access delay() { return {Op::Out8, machine::IO_DELAY, 0}; }
 
 } // namespace hwsim

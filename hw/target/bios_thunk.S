@@ -1,19 +1,19 @@
 # The real-mode half of the BIOS call (bios.cpp copies it to
-# MACHINE_BIOS_THUNK and calls bios_thunk_entry there, from protected mode
+# MAP_BIOS_THUNK and calls bios_thunk_entry there, from protected mode
 # with paging on).
 #
 # It runs from its copy in low memory, which the boot stages map one to one,
 # so paging can go off under it. Addresses are those of the copy: LOW(x) in
 # the flat 32-bit segments, RM(x) in real mode, whose segment (REAL_SEG)
 # starts at the BIOS area. The caller's stack lies above 4 MiB: while paging
-# is off the thunk runs on its own, below MACHINE_BIOS_STACK_TOP.
+# is off the thunk runs on its own, below MAP_BIOS_STACK_TOP.
 
 #include "machine.h"
 
-#define LOW(x) (MACHINE_BIOS_THUNK + ((x) - bios_thunk_start))
-#define RM(x) (LOW(x) - MACHINE_BIOS_AREA)
-#define REAL_SEG (MACHINE_BIOS_AREA >> 4)
-#define REAL_SP (MACHINE_BIOS_STACK_TOP - MACHINE_BIOS_AREA)
+#define LOW(x) (MAP_BIOS_THUNK + ((x) - bios_thunk_start))
+#define RM(x) (LOW(x) - MAP_BIOS_AREA)
+#define REAL_SEG (MAP_BIOS_AREA >> 4)
+#define REAL_SP (MAP_BIOS_STACK_TOP - MAP_BIOS_AREA)
 
 # Selectors of the thunk's table. 0x08 and 0x10 are the flat code and data
 # of the boot stages' table, which the loader and the kernel run on; 0x18 and
@@ -36,12 +36,12 @@ gdt:
         .quad   0
         .quad   0x00CF9A000000FFFF      # CODE32: base 0, 4 GiB, 32-bit
         .quad   0x00CF92000000FFFF      # DATA32
-        # CODE16, DATA16: limit 0xFFFF, base MACHINE_BIOS_AREA, byte
+        # CODE16, DATA16: limit 0xFFFF, base MAP_BIOS_AREA, byte
         # granular, 16-bit; access 0x9A (code, readable) and 0x92 (data, writable).
-        .word   0xFFFF, MACHINE_BIOS_AREA & 0xFFFF
-        .byte   (MACHINE_BIOS_AREA >> 16) & 0xFF, 0x9A, 0x00, MACHINE_BIOS_AREA >> 24
-        .word   0xFFFF, MACHINE_BIOS_AREA & 0xFFFF
-        .byte   (MACHINE_BIOS_AREA >> 16) & 0xFF, 0x92, 0x00, MACHINE_BIOS_AREA >> 24
+        .word   0xFFFF, MAP_BIOS_AREA & 0xFFFF
+        .byte   (MAP_BIOS_AREA >> 16) & 0xFF, 0x9A, 0x00, MAP_BIOS_AREA >> 24
+        .word   0xFFFF, MAP_BIOS_AREA & 0xFFFF
+        .byte   (MAP_BIOS_AREA >> 16) & 0xFF, 0x92, 0x00, MAP_BIOS_AREA >> 24
 gdt_descriptor:
         .word   gdt_descriptor - gdt - 1
         .long   LOW(gdt)
@@ -87,7 +87,7 @@ bios_thunk_entry:
         sgdt    LOW(saved_gdt)
         sidt    LOW(saved_idt)
         lgdt    LOW(gdt_descriptor)
-        movl    $MACHINE_BIOS_STACK_TOP, %esp
+        movl    $MAP_BIOS_STACK_TOP, %esp
         andl    $(~CR0_PG & 0xFFFFFFFF), %eax  # paging off: this code is where it was
         movl    %eax, %cr0
         ljmp    $CODE16, $RM(protected16)
@@ -172,7 +172,7 @@ protected32:
         ret
 bios_thunk_end:
 
-        .if     bios_thunk_end - bios_thunk_start > MACHINE_BIOS_THUNK_BYTES
+        .if     bios_thunk_end - bios_thunk_start > MAP_BIOS_THUNK_BYTES
         .error  "the BIOS thunk outgrew its place in low memory"
         .endif
 

@@ -1,5 +1,6 @@
 // Target backend of the hardware seam: one instruction each.
 #include "hw.h"
+#include "machine.h"
 
 uint8_t inb(uint16_t port)
 {
@@ -22,7 +23,7 @@ void outb(uint16_t port, uint8_t value)
 
 void io_delay()
 {
-    outb(0x80, 0x00);
+    outb(machine::IO_DELAY, 0x00);
 }
 
 void cli() { asm volatile("cli" : : : "memory"); }

@@ -6,6 +6,7 @@
 #include "qemu.h"
 #include "transcript.h"
 #include "volumes.h"
+#include "hw/machine.h"
 
 using namespace testing_support;
 typedef std::vector<std::string> Rows;
@@ -34,7 +35,7 @@ std::string lines(const Rows& rows)
 
 Rows text_screen(qemu::Machine& m)
 {
-    return system_volumes::text_rows(qemu::physical_memory(m, 0xB8000, 4000));
+    return system_volumes::text_rows(qemu::physical_memory(m, machine::TEXT_SCREEN, 4000));
 }
 
 // Boots a volume that must end in the loader's halt; returns its screen.

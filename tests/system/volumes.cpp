@@ -8,6 +8,7 @@
 
 #include "elf.h"
 #include "qemu.h"
+#include "hw/machine.h"
 
 namespace system_volumes {
 
@@ -68,7 +69,7 @@ std::vector<std::string> boot_to_loader_halt(const std::string& disk, double sec
     options.medium = medium;
     qemu::Machine m = qemu::start(options);
     bool halted = qemu::wait_halted(m, seconds);
-    std::vector<std::string> rows = text_rows(qemu::physical_memory(m, 0xB8000, 4000));
+    std::vector<std::string> rows = text_rows(qemu::physical_memory(m, machine::TEXT_SCREEN, 4000));
     std::string serial = qemu::serial(m);
     qemu::Cpu cpu = qemu::cpu(m);
     uint32_t return_address = get32(qemu::virtual_memory(m, cpu.esp, 4), 0);

@@ -20,7 +20,7 @@ namespace {
 
 const char* const NOT_FOUND = "Command not found.";
 const char* const TABLE_FULL = "WARNING: COMMAND TABLE FULL. CANNOT REGISTER COMMAND!!!";
-const uint32_t TABLE = 0xC03FFFFF;   // the first heap region
+const uint32_t TABLE = machine::HEAP_FIRST;   // the first heap region
 
 uint32_t probeFirst, probeSecond;
 int probeCalls;

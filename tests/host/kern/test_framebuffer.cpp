@@ -13,13 +13,13 @@ using kern::back_buffer;
 
 namespace {
 
-const uint16_t INPUT_STATUS = 0x3DA;
+const uint16_t INPUT_STATUS = machine::VGA_INPUT_STATUS;
 const uint8_t RETRACE = 0x08;
 const uint64_t REFRESH_NS = 14268477;   // 70.086 Hz
 const uint64_t FRAME_NS = 20000000;
 const uint8_t PAPER = 0x33;
 
-uint8_t* video() { return reinterpret_cast<uint8_t*>(0xA0000); }
+uint8_t* video() { return reinterpret_cast<uint8_t*>(machine::VGA_GRAPHICS); }
 
 void fill_buffer(uint8_t colour)
 {

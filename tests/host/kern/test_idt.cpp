@@ -65,8 +65,8 @@ const Line* line_of(int vector)
     return nullptr;
 }
 
-const std::vector<Access> MASTER_EOI = {out8(0x20, 0x20), delay()};
-const std::vector<Access> SLAVE_EOI = {out8(0xA0, 0x20), delay(), out8(0x20, 0x20), delay()};
+const std::vector<Access> MASTER_EOI = {out8(machine::PIC1_COMMAND, 0x20), delay()};
+const std::vector<Access> SLAVE_EOI = {out8(machine::PIC2_COMMAND, 0x20), delay(), out8(machine::PIC1_COMMAND, 0x20), delay()};
 
 } // namespace
 
@@ -81,19 +81,19 @@ TEST(IdtInit, RemapsBothControllersEmptiesTheKeyboardControllerAndOnlyThenEnable
         hwsim::on_out(port, [&](uint16_t, uint8_t) {
             enabled_during_accesses.push_back(hwsim::interrupts_enabled());
         });
-    hwsim::on_out(0x80, [&](uint16_t, uint8_t) {
+    hwsim::on_out(machine::IO_DELAY, [&](uint16_t, uint8_t) {
         enabled_during_accesses.push_back(hwsim::interrupts_enabled());
     });
     idt_init();
 
     std::vector<Access> expected = {
-        out8(0x20, 0x11), delay(), out8(0xA0, 0x11), delay(), out8(0x21, 0x20), delay(),
-        out8(0xA1, 0x28), delay(), out8(0x21, 0x04), delay(), out8(0xA1, 0x02), delay(),
-        out8(0x21, 0x01), delay(), out8(0xA1, 0x01), delay(), out8(0x21, 0x00), delay(),
-        out8(0xA1, 0x00), delay(),
-        in8(0x64, 0x01), delay(), in8(0x60, 0x1C), delay(),
-        in8(0x64, 0x01), delay(), in8(0x60, 0x9C), delay(),
-        in8(0x64, 0x00), delay()};
+        out8(machine::PIC1_COMMAND, 0x11), delay(), out8(machine::PIC2_COMMAND, 0x11), delay(), out8(machine::PIC1_DATA, 0x20), delay(),
+        out8(machine::PIC2_DATA, 0x28), delay(), out8(machine::PIC1_DATA, 0x04), delay(), out8(machine::PIC2_DATA, 0x02), delay(),
+        out8(machine::PIC1_DATA, 0x01), delay(), out8(machine::PIC2_DATA, 0x01), delay(), out8(machine::PIC1_DATA, 0x00), delay(),
+        out8(machine::PIC2_DATA, 0x00), delay(),
+        in8(machine::KBC_STATUS, 0x01), delay(), in8(machine::KBC_DATA, 0x1C), delay(),
+        in8(machine::KBC_STATUS, 0x01), delay(), in8(machine::KBC_DATA, 0x9C), delay(),
+        in8(machine::KBC_STATUS, 0x00), delay()};
     EXPECT_EQ(hwsim::trace(), expected);
     EXPECT_EQ(enabled_during_accesses, std::vector<bool>(10 + 10 + 5, false));
     EXPECT_EQ(hwsim::kbc_waiting(), 0u);
@@ -109,7 +109,7 @@ TEST(IdtInit, GivesUpEmptyingAKeyboardControllerThatNeverEmpties)
     idt_init();
     int data_reads = 0;
     for (const Access& a : hwsim::trace())
-        data_reads += a == in8(0x60, 0xFF);
+        data_reads += a == in8(machine::KBC_DATA, 0xFF);
     EXPECT_EQ(data_reads, 64);
     EXPECT_TRUE(hwsim::interrupts_enabled());
 }
@@ -189,10 +189,10 @@ TEST(Handlers, KeyboardLineReadsTheScancodePassesItOnThenAcknowledges)
     hwsim::reset();
     InitKeyboard();
     uint8_t next = 0x11;
-    hwsim::on_in(0x60, [&](uint16_t) -> uint16_t { return next; });
+    hwsim::on_in(machine::KBC_DATA, [&](uint16_t) -> uint16_t { return next; });
     irq1_handler();
     EXPECT_EQ(GetKey(KEY_W), 1u);
-    std::vector<Access> expected = {in8(0x60, 0x11), delay(), out8(0x20, 0x20), delay()};
+    std::vector<Access> expected = {in8(machine::KBC_DATA, 0x11), delay(), out8(machine::PIC1_COMMAND, 0x20), delay()};
     EXPECT_EQ(hwsim::trace(), expected);
     next = 0x91;
     irq1_handler();
@@ -210,9 +210,9 @@ TEST(Handlers, SerialLineTakesEveryWaitingByteThenAcknowledges)
     irq4_handler();
     std::vector<Access> t = hwsim::trace_without_delays();
     ASSERT_EQ(t.size(), 6u);
-    EXPECT_EQ(t[1], in8(0x3F8, 'o'));
-    EXPECT_EQ(t[3], in8(0x3F8, 'k'));
-    EXPECT_EQ(t[5], out8(0x20, 0x20));   // after the receiver ran dry
+    EXPECT_EQ(t[1], in8(machine::COM1, 'o'));
+    EXPECT_EQ(t[3], in8(machine::COM1, 'k'));
+    EXPECT_EQ(t[5], out8(machine::PIC1_COMMAND, 0x20));   // after the receiver ran dry
     EXPECT_EQ(Serial_GetCh(), 'o');
     EXPECT_EQ(Serial_GetCh(), 'k');
 }

@@ -60,12 +60,12 @@ void run_kmain(int frames, std::function<void(int)> between = [](int) {})
     hwsim::ClockOptions clock;
     clock.ns_per_read = 20000;   // a frame's hold in a few hundred reads
     hwsim::clock_attach(clock);
-    hwsim::on_in(0x60, [](uint16_t) { return scancode; });
+    hwsim::on_in(machine::KBC_DATA, [](uint16_t) { return scancode; });
     static int reads;
     static int drawn;
     reads = 0;
     drawn = 0;
-    hwsim::on_in(0x3DA, [frames, between](uint16_t) -> uint16_t {
+    hwsim::on_in(machine::VGA_INPUT_STATUS, [frames, between](uint16_t) -> uint16_t {
         if (reads++ % 2 == 1)                         // the retrace begins
             return 0x08;
         drawn++;                                      // frame `drawn` is in the back buffer
@@ -129,10 +129,10 @@ TEST(Kmain, StartUpProgramsSerialFirstThenTimerThenClockThenControllers)
         return -1L;
     };
     ASSERT_EQ(t[0], hwsim::out8(0x3F9, 0x00));       // UART interrupts off, the very first access
-    long timer = first(hwsim::out8(0x43, 0x36));
-    long clock = first(hwsim::out8(0x43, 0xB4));     // channel 2 runs as the clock
-    long pic = first(hwsim::out8(0x20, 0x11));
-    long retrace = first(hwsim::in8(0x3DA, 0x00));
+    long timer = first(hwsim::out8(machine::PIT_COMMAND, 0x36));
+    long clock = first(hwsim::out8(machine::PIT_COMMAND, 0xB4));     // channel 2 runs as the clock
+    long pic = first(hwsim::out8(machine::PIC1_COMMAND, 0x11));
+    long retrace = first(hwsim::in8(machine::VGA_INPUT_STATUS, 0x00));
     EXPECT_GT(timer, 0);
     EXPECT_GT(clock, timer);
     EXPECT_GT(pic, clock);

@@ -298,8 +298,8 @@ void reference_pipeline(const Triangle* triangles, int count, const Stages& s)
                     c[k].z = 0x80000;
                 else
                     scale = kern::fixed_div(0x80000, c[k].z);
-                c[k].x = kern::fixed_add(kern::fixed_mul(c[k].x, scale), 0xA0000);
-                c[k].y = kern::fixed_add(kern::fixed_mul(c[k].y, scale), 0x64000);
+                c[k].x = kern::fixed_add(kern::fixed_mul(c[k].x, scale), 160 * kern::FIXED_ONE);
+                c[k].y = kern::fixed_add(kern::fixed_mul(c[k].y, scale), 100 * kern::FIXED_ONE);
             }
         }
         if (off_screen(c[0]) && off_screen(c[1]) && off_screen(c[2]))

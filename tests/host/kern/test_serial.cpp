@@ -16,7 +16,7 @@ using kern::Serial_Outb;
 
 namespace {
 
-const uint16_t DATA = 0x3F8, IER = 0x3F9, FCR = 0x3FA, LCR = 0x3FB, MCR = 0x3FC, LSR = 0x3FD;
+const uint16_t DATA = machine::COM1, IER = DATA + 1, FCR = DATA + 2, LCR = DATA + 3, MCR = DATA + 4, LSR = DATA + 5;
 
 std::vector<Access> setup_writes()
 {

@@ -46,8 +46,8 @@ TEST(InitTimer, ProgramsChannel0SquareWaveWithReload20)
 {
     hwsim::reset();
     InitTimer();
-    std::vector<Access> expected = {out8(0x43, 0x36), delay(), out8(0x40, 0x14), delay(),
-                                    out8(0x40, 0x00), delay()};
+    std::vector<Access> expected = {out8(machine::PIT_COMMAND, 0x36), delay(), out8(machine::PIT_CHANNEL0, 0x14), delay(),
+                                    out8(machine::PIT_CHANNEL0, 0x00), delay()};
     EXPECT_EQ(hwsim::trace(), expected);
     EXPECT_FALSE(hwsim::interrupts_enabled());
 }
@@ -118,8 +118,8 @@ TEST(Clock, StartsChannel2AsAFreeRunningCounterAndLeavesChannel0Alone)
     for (const Access& a : hwsim::trace_without_delays())
         if (a.op == hwsim::Op::Out8)
             writes.push_back(a);
-    EXPECT_EQ(writes, (std::vector<Access>{out8(0x61, 0x01), out8(0x43, 0xB4), out8(0x42, 0x00),
-                                            out8(0x42, 0x00), out8(0x43, 0x80)}));
+    EXPECT_EQ(writes, (std::vector<Access>{out8(machine::SYSTEM_CONTROL, 0x01), out8(machine::PIT_COMMAND, 0xB4), out8(machine::PIT_CHANNEL2, 0x00),
+                                            out8(machine::PIT_CHANNEL2, 0x00), out8(machine::PIT_COMMAND, 0x80)}));
     std::vector<Access> set_up = hwsim::trace();
     set_up.resize(10);   // the set-up's five accesses, each delayed; the reads are not
     EXPECT_TRUE(hwsim::every_access_delayed(set_up));
