@@ -2,7 +2,7 @@
 // and one frame of each as the kernel draws it.
 #include "bench/scenes.h"
 
-#include "bench/raster_reference.h"
+#include "lib/raster_reference.h"
 #include "kern/video/pipeline.h"
 #include "kern/video/video.h"
 

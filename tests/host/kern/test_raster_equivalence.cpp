@@ -12,7 +12,7 @@
 #include <random>
 #include <vector>
 
-#include "bench/raster_reference.h"
+#include "lib/raster_reference.h"
 #include "kern/math.h"
 #include "kern/video/pipeline.h"
 #include "kern/video/raster.h"
