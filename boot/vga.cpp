@@ -5,14 +5,6 @@
 
 namespace {
 
-const uint16_t MISC_OUTPUT = machine::VGA_MISC_OUTPUT;
-const uint16_t SEQ_INDEX = machine::VGA_SEQ_INDEX;
-const uint16_t CRTC_INDEX = machine::VGA_CRTC_INDEX;
-const uint16_t GC_INDEX = machine::VGA_GC_INDEX;
-const uint16_t ATTR_INDEX = machine::VGA_ATTRIBUTE;
-const uint16_t INPUT_STATUS = machine::VGA_INPUT_STATUS;
-const uint16_t DAC_WRITE_INDEX = machine::VGA_DAC_WRITE_INDEX;
-const uint16_t DAC_DATA = machine::VGA_DAC_DATA;
 
 // Colour, 25 MHz dot clock, 400-line sync polarity (doubled to 200 rows).
 const uint8_t MISC = 0x63;
@@ -43,26 +35,26 @@ void indexed(uint16_t index_port, const uint8_t* values, int count)
 
 void vga_enter_graphics()
 {
-    outb(MISC_OUTPUT, MISC);
-    indexed(SEQ_INDEX, SEQ, 5);
-    outb(CRTC_INDEX, CRTC_PROTECT); // unlock CRTC 0-7
-    outb(CRTC_INDEX + 1, CRTC[CRTC_PROTECT] & 0x7F);
-    indexed(CRTC_INDEX, CRTC, 25);
-    indexed(GC_INDEX, GC, 9);
-    inb(INPUT_STATUS);
+    outb(machine::VGA_MISC_OUTPUT, MISC);
+    indexed(machine::VGA_SEQ_INDEX, SEQ, 5);
+    outb(machine::VGA_CRTC_INDEX, CRTC_PROTECT); // unlock CRTC 0-7
+    outb(machine::VGA_CRTC_INDEX + 1, CRTC[CRTC_PROTECT] & 0x7F);
+    indexed(machine::VGA_CRTC_INDEX, CRTC, 25);
+    indexed(machine::VGA_GC_INDEX, GC, 9);
+    inb(machine::VGA_INPUT_STATUS);
     for (int i = 0; i < 21; i++) {
-        outb(ATTR_INDEX, static_cast<uint8_t>(i));
-        outb(ATTR_INDEX, ATTR[i]);
+        outb(machine::VGA_ATTRIBUTE, static_cast<uint8_t>(i));
+        outb(machine::VGA_ATTRIBUTE, ATTR[i]);
     }
-    outb(ATTR_INDEX, ATTR_DISPLAY_ON);
+    outb(machine::VGA_ATTRIBUTE, ATTR_DISPLAY_ON);
 }
 
 void vga_load_palette()
 {
-    outb(DAC_WRITE_INDEX, 0);
+    outb(machine::VGA_DAC_WRITE_INDEX, 0);
     for (int i = 0; i < 256; i++) {
-        outb(DAC_DATA, vga_palette.colour[i].r);
-        outb(DAC_DATA, vga_palette.colour[i].g);
-        outb(DAC_DATA, vga_palette.colour[i].b);
+        outb(machine::VGA_DAC_DATA, vga_palette.colour[i].r);
+        outb(machine::VGA_DAC_DATA, vga_palette.colour[i].g);
+        outb(machine::VGA_DAC_DATA, vga_palette.colour[i].b);
     }
 }

@@ -7,9 +7,6 @@
 
 namespace kern {
 
-const uint16_t PIT_CHANNEL2 = machine::PIT_CHANNEL2;
-const uint16_t PIT_COMMAND = machine::PIT_COMMAND;
-const uint16_t SYSTEM_CONTROL = machine::SYSTEM_CONTROL;
 // 10 11 010 0: channel 2, low byte then high byte, mode 2 (rate generator:
 // counts down to 1 and reloads, for ever), binary.
 const uint8_t PIT_CH2_LOHI_MODE2 = 0xB4;
@@ -22,37 +19,40 @@ const uint32_t TURN = 65536;          // timer clocks per turn of the channel, 5
 const uint64_t CLOCK_HZ = 1193182;
 const uint64_t MICROS_PER_SECOND = 1000000;
 
-static uint16_t lastCount;
-static uint32_t lastTicks;
-static uint64_t now;
+// What the clock read last: the channel's count and the tick count then,
+// and the timer clocks counted since it started.
+struct ClockReading {
+    uint16_t count;
+    uint32_t ticks;
+    uint64_t now;
+};
+static ClockReading last;
 
 void Clock_Reset()
 {
-    lastCount = 0;
-    lastTicks = 0;
-    now = 0;
+    last = ClockReading{};
 }
 
 // Three port accesses and no I/O delays: the frame loop polls this, and
 // every access is a trip out of an emulator's translated code.
 static uint16_t read_count()
 {
-    outb(PIT_COMMAND, PIT_CH2_LATCH);
-    uint8_t low = inb(PIT_CHANNEL2);
-    uint8_t high = inb(PIT_CHANNEL2);
+    outb(machine::PIT_COMMAND, PIT_CH2_LATCH);
+    uint8_t low = inb(machine::PIT_CHANNEL2);
+    uint8_t high = inb(machine::PIT_CHANNEL2);
     return static_cast<uint16_t>(low | high << 8);
 }
 
 void Clock_Init()
 {
-    uint8_t control = inb_delayed(SYSTEM_CONTROL);
-    outb_delayed(SYSTEM_CONTROL, static_cast<uint8_t>((control & ~SPEAKER_ON) | GATE2));
-    outb_delayed(PIT_COMMAND, PIT_CH2_LOHI_MODE2);
-    outb_delayed(PIT_CHANNEL2, RELOAD_65536);
-    outb_delayed(PIT_CHANNEL2, RELOAD_65536);
+    uint8_t control = inb_delayed(machine::SYSTEM_CONTROL);
+    outb_delayed(machine::SYSTEM_CONTROL, static_cast<uint8_t>((control & ~SPEAKER_ON) | GATE2));
+    outb_delayed(machine::PIT_COMMAND, PIT_CH2_LOHI_MODE2);
+    outb_delayed(machine::PIT_CHANNEL2, RELOAD_65536);
+    outb_delayed(machine::PIT_CHANNEL2, RELOAD_65536);
     Clock_Reset();
-    lastCount = read_count();
-    lastTicks = GetCurrentTimer();
+    last.count = read_count();
+    last.ticks = GetCurrentTimer();
 }
 
 // The channel counts down, so the clocks since the last read are the
@@ -64,14 +64,14 @@ uint64_t Clock_Now()
 {
     uint16_t count = read_count();
     uint32_t ticks = GetCurrentTimer();
-    uint64_t clocks = static_cast<uint16_t>(lastCount - count);
-    uint64_t tick_clocks = static_cast<uint64_t>(ticks - lastTicks) * GetDivisor();
+    uint64_t clocks = static_cast<uint16_t>(last.count - count);
+    uint64_t tick_clocks = static_cast<uint64_t>(ticks - last.ticks) * GetDivisor();
     if (tick_clocks > clocks)
         clocks += (tick_clocks - clocks + TURN / 2) / TURN * TURN;
-    lastCount = count;
-    lastTicks = ticks;
-    now += clocks;
-    return now;
+    last.count = count;
+    last.ticks = ticks;
+    last.now += clocks;
+    return last.now;
 }
 
 uint64_t Clock_Rate() { return CLOCK_HZ; }

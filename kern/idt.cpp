@@ -8,10 +8,6 @@
 
 namespace kern {
 
-const uint16_t PIC1_COMMAND = machine::PIC1_COMMAND;
-const uint16_t PIC1_DATA = machine::PIC1_DATA;
-const uint16_t PIC2_COMMAND = machine::PIC2_COMMAND;
-const uint16_t PIC2_DATA = machine::PIC2_DATA;
 
 // ICW1 0001LA1I: edge triggered (L=0), cascaded, ICW4 follows (I=1).
 const uint8_t ICW1_INIT_ICW4 = 0x11;
@@ -51,16 +47,16 @@ static const Gate gates[] = {
 
 static void remap_pics()
 {
-    outb_delayed(PIC1_COMMAND, ICW1_INIT_ICW4);
-    outb_delayed(PIC2_COMMAND, ICW1_INIT_ICW4);
-    outb_delayed(PIC1_DATA, PIC1_VECTOR_BASE);
-    outb_delayed(PIC2_DATA, PIC2_VECTOR_BASE);
-    outb_delayed(PIC1_DATA, ICW3_MASTER_SLAVE_ON_2);
-    outb_delayed(PIC2_DATA, ICW3_SLAVE_ID_2);
-    outb_delayed(PIC1_DATA, ICW4_8086);
-    outb_delayed(PIC2_DATA, ICW4_8086);
-    outb_delayed(PIC1_DATA, OCW1_UNMASK_ALL);
-    outb_delayed(PIC2_DATA, OCW1_UNMASK_ALL);
+    outb_delayed(machine::PIC1_COMMAND, ICW1_INIT_ICW4);
+    outb_delayed(machine::PIC2_COMMAND, ICW1_INIT_ICW4);
+    outb_delayed(machine::PIC1_DATA, PIC1_VECTOR_BASE);
+    outb_delayed(machine::PIC2_DATA, PIC2_VECTOR_BASE);
+    outb_delayed(machine::PIC1_DATA, ICW3_MASTER_SLAVE_ON_2);
+    outb_delayed(machine::PIC2_DATA, ICW3_SLAVE_ID_2);
+    outb_delayed(machine::PIC1_DATA, ICW4_8086);
+    outb_delayed(machine::PIC2_DATA, ICW4_8086);
+    outb_delayed(machine::PIC1_DATA, OCW1_UNMASK_ALL);
+    outb_delayed(machine::PIC2_DATA, OCW1_UNMASK_ALL);
 }
 
 static void put32(uint8_t* at, uint32_t value)
@@ -105,11 +101,11 @@ const uint8_t* idt_table() { return IDT; }
 
 // Each handler acknowledges after its own work. A slave line is
 // acknowledged on the slave first, then on the master's cascade line.
-static void eoi_master() { outb_delayed(PIC1_COMMAND, OCW2_EOI); }
+static void eoi_master() { outb_delayed(machine::PIC1_COMMAND, OCW2_EOI); }
 
 static void eoi_slave()
 {
-    outb_delayed(PIC2_COMMAND, OCW2_EOI);
+    outb_delayed(machine::PIC2_COMMAND, OCW2_EOI);
     eoi_master();
 }
 

@@ -7,8 +7,6 @@
 
 namespace kern {
 
-const uint16_t KEYBOARD_DATA = machine::KBC_DATA;
-const uint16_t KEYBOARD_STATUS = machine::KBC_STATUS;
 const uint8_t OUTPUT_FULL = 0x01;      // status bit 0: a byte waits in the output buffer
 // More than the controller and the keyboard's own queue can hold.
 const int KEYBOARD_DRAIN_LIMIT = 64;
@@ -124,7 +122,7 @@ void KeyboardInterrupt(uint8_t scancode)
     keys[code] = 1;
 }
 
-void Keyboard_Read() { KeyboardInterrupt(inb_delayed(KEYBOARD_DATA)); }
+void Keyboard_Read() { KeyboardInterrupt(inb_delayed(machine::KBC_DATA)); }
 
 // A key pressed or released while the system loaded (interrupts off) leaves
 // its byte in the controller, which holds its interrupt line up until the
@@ -135,10 +133,10 @@ void Keyboard_Read() { KeyboardInterrupt(inb_delayed(KEYBOARD_DATA)); }
 void Keyboard_Drain()
 {
     for (int i = 0; i < KEYBOARD_DRAIN_LIMIT; i++) {
-        uint8_t status = inb_delayed(KEYBOARD_STATUS);
+        uint8_t status = inb_delayed(machine::KBC_STATUS);
         if (!(status & OUTPUT_FULL))
             return;
-        inb_delayed(KEYBOARD_DATA);
+        inb_delayed(machine::KBC_DATA);
     }
 }
 

@@ -5,8 +5,6 @@
 
 namespace kern {
 
-const uint16_t PIT_CHANNEL0 = machine::PIT_CHANNEL0;
-const uint16_t PIT_COMMAND = machine::PIT_COMMAND;
 // Channel 0, low byte then high byte, mode 3 (square wave), binary.
 const uint8_t PIT_CH0_LOHI_MODE3 = 0x36;
 
@@ -27,9 +25,9 @@ void Timer_Reset()
 
 void InitTimer()
 {
-    outb_delayed(PIT_COMMAND, PIT_CH0_LOHI_MODE3);
-    outb_delayed(PIT_CHANNEL0, static_cast<uint8_t>(divisor));
-    outb_delayed(PIT_CHANNEL0, static_cast<uint8_t>(divisor >> 8));
+    outb_delayed(machine::PIT_COMMAND, PIT_CH0_LOHI_MODE3);
+    outb_delayed(machine::PIT_CHANNEL0, static_cast<uint8_t>(divisor));
+    outb_delayed(machine::PIT_CHANNEL0, static_cast<uint8_t>(divisor >> 8));
 }
 
 // Interrupt context: integer work only, the stubs keep no x87 state.

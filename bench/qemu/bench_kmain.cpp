@@ -34,7 +34,6 @@ using kern::Triangle;
 
 // The emulator's isa-debug-exit device: a write of v ends it with exit
 // status (v << 1) | 1.
-const uint16_t DEBUG_EXIT = machine::DEBUG_EXIT;
 const int CALIBRATION_ROUNDS = 4;   // about 220 ms of timer clocks
 const int FRAMES = 7;               // timed frames per benchmark, after one untimed
 const int CONSOLE_SLIDE_FRAMES = 12;  // the console is fully down after ten
@@ -239,7 +238,7 @@ void kmain()
     put("BENCH end");
     put_field(static_cast<uint64_t>(failures));
     put("\n");
-    outb(DEBUG_EXIT, failures == 0 ? 0 : 1);
+    outb(machine::DEBUG_EXIT, failures == 0 ? 0 : 1);
     for (;;) {   // no exit device: stay halted
         cli();
         hlt();

@@ -10,9 +10,6 @@
 
 namespace bench {
 
-const uint16_t PIT_CHANNEL2 = machine::PIT_CHANNEL2;
-const uint16_t PIT_COMMAND = machine::PIT_COMMAND;
-const uint16_t SYSTEM_CONTROL = machine::SYSTEM_CONTROL;
 // 10 11 000 0: channel 2, low byte then high byte, mode 0 (interrupt on
 // terminal count: the output goes low when the count is written and high
 // when it reaches zero), binary.
@@ -40,12 +37,12 @@ static void out_delayed(uint16_t port, uint8_t value)
 // One countdown: counter counts from the write of its high byte to zero.
 static uint64_t countdown_tsc()
 {
-    out_delayed(SYSTEM_CONTROL, static_cast<uint8_t>((inb(SYSTEM_CONTROL) & ~SPEAKER_ON) | GATE2));
-    out_delayed(PIT_COMMAND, PIT_CH2_LOHI_MODE0);
-    out_delayed(PIT_CHANNEL2, static_cast<uint8_t>(COUNTDOWN));
-    outb(PIT_CHANNEL2, static_cast<uint8_t>(COUNTDOWN >> 8));
+    out_delayed(machine::SYSTEM_CONTROL, static_cast<uint8_t>((inb(machine::SYSTEM_CONTROL) & ~SPEAKER_ON) | GATE2));
+    out_delayed(machine::PIT_COMMAND, PIT_CH2_LOHI_MODE0);
+    out_delayed(machine::PIT_CHANNEL2, static_cast<uint8_t>(COUNTDOWN));
+    outb(machine::PIT_CHANNEL2, static_cast<uint8_t>(COUNTDOWN >> 8));
     uint64_t start = read_tsc();
-    while ((inb(SYSTEM_CONTROL) & OUT2) == 0) {
+    while ((inb(machine::SYSTEM_CONTROL) & OUT2) == 0) {
     }
     return read_tsc() - start;
 }

@@ -7,10 +7,6 @@
 namespace hwsim {
 namespace {
 
-const uint16_t PIT_CHANNEL2 = machine::PIT_CHANNEL2;
-const uint16_t PIT_COMMAND = machine::PIT_COMMAND;
-const uint16_t SYSTEM_CONTROL = machine::SYSTEM_CONTROL;
-const uint16_t INPUT_STATUS = machine::VGA_INPUT_STATUS;
 const uint8_t CHANNEL_BITS = 0xC0;
 const uint8_t CHANNEL2 = 0x80;
 const uint8_t ACCESS_BITS = 0x30;     // 00: latch command
@@ -51,9 +47,9 @@ uint16_t count()
 void write(uint16_t port, uint8_t v)
 {
     Clock& c = *clock;
-    if (port == SYSTEM_CONTROL) {
+    if (port == machine::SYSTEM_CONTROL) {
         c.control = v;
-    } else if (port == PIT_COMMAND) {
+    } else if (port == machine::PIT_COMMAND) {
         if ((v & CHANNEL_BITS) != CHANNEL2)
             return;
         if ((v & ACCESS_BITS) == 0) {
@@ -78,9 +74,9 @@ uint16_t read(uint16_t port)
 {
     uint64_t now = tick();
     Clock& c = *clock;
-    if (port == SYSTEM_CONTROL)
+    if (port == machine::SYSTEM_CONTROL)
         return c.control;
-    if (port == PIT_CHANNEL2) {
+    if (port == machine::PIT_CHANNEL2) {
         if (c.latched_bytes == 0)
             return 0xFF;
         return static_cast<uint8_t>(c.latched >> (8 * (2 - c.latched_bytes--)));
@@ -96,9 +92,9 @@ void clock_attach(ClockOptions options)
 {
     clock = std::make_shared<Clock>();
     clock->options = options;
-    for (uint16_t p : {PIT_CHANNEL2, PIT_COMMAND, SYSTEM_CONTROL})
+    for (uint16_t p : {machine::PIT_CHANNEL2, machine::PIT_COMMAND, machine::SYSTEM_CONTROL})
         on_out(p, write);
-    for (uint16_t p : {PIT_CHANNEL2, SYSTEM_CONTROL, INPUT_STATUS})
+    for (uint16_t p : {machine::PIT_CHANNEL2, machine::SYSTEM_CONTROL, machine::VGA_INPUT_STATUS})
         on_in(p, read);
 }
 

@@ -6,8 +6,6 @@
 namespace hwsim {
 namespace {
 
-const uint16_t DATA = machine::KBC_DATA;
-const uint16_t STATUS = machine::KBC_STATUS;
 const uint8_t OUTPUT_FULL = 0x01;
 
 std::deque<uint8_t> queue;
@@ -19,8 +17,8 @@ void kbc_attach(const std::vector<uint8_t>& waiting)
 {
     queue.assign(waiting.begin(), waiting.end());
     last = 0;
-    on_in(STATUS, [](uint16_t) -> uint16_t { return queue.empty() ? 0 : OUTPUT_FULL; });
-    on_in(DATA, [](uint16_t) -> uint16_t {
+    on_in(machine::KBC_STATUS, [](uint16_t) -> uint16_t { return queue.empty() ? 0 : OUTPUT_FULL; });
+    on_in(machine::KBC_DATA, [](uint16_t) -> uint16_t {
         if (!queue.empty()) {
             last = queue.front();
             queue.pop_front();

@@ -7,7 +7,6 @@
 namespace hwsim {
 namespace {
 
-const uint16_t BASE = machine::COM1;
 enum : uint8_t { LCR_DLAB = 0x80, MCR_LOOP = 0x10, LSR_DR = 0x01, LSR_OE = 0x02, LSR_THRE = 0x20, LSR_TEMT = 0x40 };
 
 struct Received {
@@ -30,7 +29,7 @@ std::shared_ptr<Uart> uart;
 void write(uint16_t port, uint8_t v)
 {
     Uart& u = *uart;
-    int reg = port - BASE;
+    int reg = port - machine::COM1;
     bool dlab = u.regs[3] & LCR_DLAB;
     if (reg <= 1 && dlab) {
         u.regs[reg == 0 ? UART_DLL : UART_DLM] = v;
@@ -49,7 +48,7 @@ void write(uint16_t port, uint8_t v)
 uint16_t read(uint16_t port)
 {
     Uart& u = *uart;
-    switch (port - BASE) {
+    switch (port - machine::COM1) {
     case 0:
         if (!(u.regs[4] & MCR_LOOP) && !u.received.empty()) {
             u.rx = u.received.front().byte;
@@ -70,7 +69,7 @@ uint16_t read(uint16_t port)
         return LSR_THRE | LSR_TEMT | ready;
     }
     default:
-        return u.regs[port - BASE];
+        return u.regs[port - machine::COM1];
     }
 }
 
@@ -80,7 +79,7 @@ void uart_attach(UartOptions options)
 {
     uart = std::make_shared<Uart>();
     uart->options = options;
-    for (uint16_t p = BASE; p <= BASE + 7; p++) {
+    for (uint16_t p = machine::COM1; p <= machine::COM1 + 7; p++) {
         on_out(p, write);
         on_in(p, read);
     }

@@ -113,24 +113,47 @@ static bool regular(Fixed ax, Fixed bx, Fixed cx, Fixed y0, Fixed y1, Fixed flat
            on_screen_column(ax) && on_screen_column(bx) && on_screen_column(cx);
 }
 
+// The rows `top` to `bottom` that lie on screen, into first..last; false
+// when none does.
+static bool rows_on_screen(int top, int bottom, int& first, int& last)
+{
+    first = top < 0 ? 0 : top;
+    last = bottom > LAST_ROW ? LAST_ROW : bottom;
+    return first <= last;
+}
+
+// Rows first..last between edges a and b, which stand at xa and xb `steps`
+// rows from the first one on screen (before it from the apex on top, after
+// it from the apex at the bottom) and move by their slopes a row. Where the
+// half is regular, edge a is the left one when `a_left`. Inlined into each
+// half, so that its flags cost no branch.
+__attribute__((always_inline)) static inline void fill_half(int first, int last, Fixed xa, Fixed xb,
+                                                             Fixed slope_a, Fixed slope_b, uint32_t steps,
+                                                             bool from_bottom, bool inside, bool a_left,
+                                                             uint8_t colour)
+{
+    Fixed step_a = from_bottom ? fixed_neg(slope_a) : slope_a;
+    Fixed step_b = from_bottom ? fixed_neg(slope_b) : slope_b;
+    Fixed ea = advance(xa, step_a, steps), eb = advance(xb, step_b, steps);
+    if (!inside)
+        walk(first, last, ea, eb, slope_a, slope_b, colour);
+    else if (a_left)
+        walk_inside(first, last, ea, eb, slope_a, slope_b, colour);
+    else
+        walk_inside(first, last, eb, ea, slope_b, slope_a, colour);
+}
+
 // Corner a is the apex on top; b and c share the bottom row (b.y counts).
 static void bottom_half(Fixed ax, Fixed ay, Fixed bx, Fixed by, Fixed cx, Fixed cy, uint8_t colour)
 {
-    int top = pixel(ay), bottom = pixel(by);
-    int first = top < 0 ? 0 : top;
-    int last = bottom > LAST_ROW ? LAST_ROW : bottom;
-    if (first > last)
+    int top = pixel(ay), first, last;
+    if (!rows_on_screen(top, pixel(by), first, last))
         return;
     Fixed slope_a = per_row(fixed_sub(bx, ax), fixed_sub(by, ay));
     Fixed slope_b = per_row(fixed_sub(cx, ax), fixed_sub(cy, ay));
     uint32_t above = static_cast<uint32_t>(first) - static_cast<uint32_t>(top);
-    Fixed ea = advance(ax, slope_a, above), eb = advance(ax, slope_b, above);
-    if (!regular(ax, bx, cx, ay, by, by, cy))
-        walk(first, last, ea, eb, slope_a, slope_b, colour);
-    else if (slope_a <= slope_b)
-        walk_inside(first, last, ea, eb, slope_a, slope_b, colour);
-    else
-        walk_inside(first, last, eb, ea, slope_b, slope_a, colour);
+    fill_half(first, last, ax, ax, slope_a, slope_b, above, false, regular(ax, bx, cx, ay, by, by, cy),
+              slope_a <= slope_b, colour);
 }
 
 // Corners a and b share the top row (a.y counts); c is the apex at the
@@ -138,21 +161,14 @@ static void bottom_half(Fixed ax, Fixed ay, Fixed bx, Fixed by, Fixed cx, Fixed 
 // downwards from the first row on screen they take the very same values.
 static void top_half(Fixed ax, Fixed ay, Fixed bx, Fixed by, Fixed cx, Fixed cy, uint8_t colour)
 {
-    int top = pixel(ay), bottom = pixel(cy);
-    int first = top < 0 ? 0 : top;
-    int last = bottom > LAST_ROW ? LAST_ROW : bottom;
-    if (first > last)
+    int bottom = pixel(cy), first, last;
+    if (!rows_on_screen(pixel(ay), bottom, first, last))
         return;
     Fixed slope_a = per_row(fixed_sub(cx, ax), fixed_sub(cy, ay));
     Fixed slope_b = per_row(fixed_sub(cx, bx), fixed_sub(cy, by));
     uint32_t below = static_cast<uint32_t>(bottom) - static_cast<uint32_t>(first);
-    Fixed ea = advance(cx, fixed_neg(slope_a), below), eb = advance(cx, fixed_neg(slope_b), below);
-    if (!regular(ax, bx, cx, ay, cy, ay, by))
-        walk(first, last, ea, eb, slope_a, slope_b, colour);
-    else if (slope_a >= slope_b)
-        walk_inside(first, last, ea, eb, slope_a, slope_b, colour);
-    else
-        walk_inside(first, last, eb, ea, slope_b, slope_a, colour);
+    fill_half(first, last, cx, cx, slope_a, slope_b, below, true, regular(ax, bx, cx, ay, cy, ay, by),
+              slope_a >= slope_b, colour);
 }
 
 // Orders two corners by y, the pair kept as it is when their y are equal.
@@ -259,34 +275,23 @@ static bool inside_columns(const Point c[3])
            fixed_sub(c[2].y, c[0].y) >= 0;
 }
 
-// bottom_half's rows for corners a (the apex, row top) and b, c (row bottom
-// > top); b_left: b.x <= c.x, so the edge to b has the smaller slope (a
-// quotient truncated toward zero keeps order; equal slopes, equal edges).
-static inline void inside_bottom(Fixed ax, int top, Fixed bx, Fixed cx, int bottom, bool b_left, uint8_t colour)
+// The rows of a half from row `top` to row `bottom` (> top) between its
+// apex and corners a and b on the other row: the apex on top (bottom_half's
+// shape) or at the bottom (top_half's). Edge a is the left one when a_left:
+// a quotient truncated toward zero keeps the slopes' order, and equal
+// slopes give equal edges.
+static inline void inside_half(Fixed apex, Fixed ax, Fixed bx, int top, int bottom, bool apex_on_top, bool a_left,
+                               uint8_t colour)
 {
-    int first = top < 0 ? 0 : top;
-    int last = bottom > LAST_ROW ? LAST_ROW : bottom;
-    if (first > last)
+    int first, last;
+    if (!rows_on_screen(top, bottom, first, last))
         return;
     int rows = bottom - top;
-    Fixed slope_a = fixed_sub(bx, ax) / rows, slope_b = fixed_sub(cx, ax) / rows;
-    uint32_t above = static_cast<uint32_t>(first - top);
-    Fixed ea = advance(ax, slope_a, above), eb = advance(ax, slope_b, above);
-    walk_ordered(first, last, ea, eb, slope_a, slope_b, b_left, colour);
-}
-
-// top_half's rows for corners a, b (row top) and c (the apex, row bottom >
-// top); a_left: a.x <= b.x, so the edge from a has the larger slope.
-static inline void inside_top(Fixed ax, Fixed bx, int top, Fixed cx, int bottom, bool a_left, uint8_t colour)
-{
-    int first = top < 0 ? 0 : top;
-    int last = bottom > LAST_ROW ? LAST_ROW : bottom;
-    if (first > last)
-        return;
-    int rows = bottom - top;
-    Fixed slope_a = fixed_sub(cx, ax) / rows, slope_b = fixed_sub(cx, bx) / rows;
-    uint32_t below = static_cast<uint32_t>(bottom - first);
-    Fixed ea = advance(cx, fixed_neg(slope_a), below), eb = advance(cx, fixed_neg(slope_b), below);
+    Fixed slope_a = (apex_on_top ? fixed_sub(ax, apex) : fixed_sub(apex, ax)) / rows;
+    Fixed slope_b = (apex_on_top ? fixed_sub(bx, apex) : fixed_sub(apex, bx)) / rows;
+    uint32_t steps = static_cast<uint32_t>(apex_on_top ? first - top : bottom - first);
+    Fixed ea = advance(apex, apex_on_top ? slope_a : fixed_neg(slope_a), steps);
+    Fixed eb = advance(apex, apex_on_top ? slope_b : fixed_neg(slope_b), steps);
     walk_ordered(first, last, ea, eb, slope_a, slope_b, a_left, colour);
 }
 
@@ -304,19 +309,19 @@ static void draw_inside(const Point c[3], uint8_t colour)
 {
     int top = row_of(c[0].y), middle = row_of(c[1].y), bottom = row_of(c[2].y);
     if (middle == bottom) {
-        inside_bottom(c[0].x, top, c[1].x, c[2].x, bottom, c[1].x <= c[2].x, colour);
+        inside_half(c[0].x, c[1].x, c[2].x, top, bottom, true, c[1].x <= c[2].x, colour);
         return;
     }
     if (top == middle) {
-        inside_top(c[0].x, c[1].x, top, c[2].x, bottom, c[0].x <= c[1].x, colour);
+        inside_half(c[2].x, c[0].x, c[1].x, top, bottom, false, c[0].x <= c[1].x, colour);
         return;
     }
     // The middle corner on the left of the long edge: its edges are the
     // left ones of both halves.
     Fixed sx = split_x(c);
     bool middle_left = c[1].x <= sx;
-    inside_bottom(c[0].x, top, c[1].x, sx, middle, middle_left, colour);
-    inside_top(c[1].x, sx, middle, c[2].x, bottom, middle_left, colour);
+    inside_half(c[0].x, c[1].x, sx, top, middle, true, middle_left, colour);
+    inside_half(c[2].x, c[1].x, sx, middle, bottom, false, middle_left, colour);
 }
 
 void draw_triangle(Triangle t)

@@ -296,12 +296,7 @@ TEST(Running, CommandsAnswerOnTheSerialLine)
     qemu::Machine m = boot_running();
     ASSERT_TRUE(wait_started(m));
     open_console(m);
-    qemu::type(m, "meminfo\n");
-    qemu::type(m, "memregion\n");
-    qemu::type(m, "help\n");
-    qemu::type(m, "test\n");
-    qemu::type(m, "what\n");
-    qemu::type(m, "clear\n");
+    qemu::type(m, "meminfo\nmemregion\nhelp\ntest\nwhat\nclear\n");
     ASSERT_TRUE(qemu::wait_serial(m, ">clear\n", 60)) << after_startup(m);
     EXPECT_EQ(after_startup(m),
               ">meminfo\n"
@@ -500,11 +495,9 @@ TEST(Running, UpTwiceRerunsTheCommandBeforeLastAndPageKeysMoveTheView)
     qemu::Machine m = boot_running();
     ASSERT_TRUE(wait_started(m));
     open_console(m);
-    qemu::type(m, "test\n");
-    qemu::type(m, "help\n");
-    qemu::tap(m, "up");
-    qemu::tap(m, "up");
-    qemu::tap(m, "ret");
+    qemu::type(m, "test\nhelp\n");
+    for (const char* key : {"up", "up", "ret"})
+        qemu::tap(m, key);
     ASSERT_TRUE(qemu::wait_serial(m, "help you.\n>test\nHello!\n", 30)) << after_reminder(m);
     EXPECT_EQ(after_reminder(m), ">test\nHello!\n>help\nNobody is coming to help you.\n>test\nHello!\n>");
 
