@@ -53,6 +53,8 @@ function median(list,    n, a, i, j, t) {
     return n % 2 ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2
 }
 FNR == 1 { split(FILENAME, p, "/"); clock = p[length(p)]; sub(/\..*/, "", clock) }
+# A prompt (">") of the console may stand before a line of the serial copy.
+{ sub(/^.*BENCH /, "BENCH ") }
 $1 == "BENCH" && $2 == "time" {
     if (!(($3) in seen)) { seen[$3] = 1; order[++names] = $3 }
     ns[clock, $3] = ns[clock, $3] " " $4
@@ -61,6 +63,13 @@ $1 == "BENCH" && $2 == "time" {
 $1 == "BENCH" && $2 == "rate" { rate[clock] = rate[clock] " " $3 }
 $1 == "BENCH" && $2 == "ticks" { ticks[clock] = ticks[clock] " " $3 }
 $1 == "BENCH" && $2 == "check" && $4 != "same" { bad = bad " " $3 }
+$1 == "BENCH" && $2 == "flight" {
+    key = $3 " " $4
+    if (!(key in fseen)) { fseen[key] = 1; forder[++fnames] = key }
+    fframes[key] = $5
+    fmean[clock, key] = fmean[clock, key] " " $6; fworst[clock, key] = fworst[clock, key] " " $7
+    fbytes[key] = $8; fbworst[key] = $9
+}
 function ms(clock, name) { return median(ns[clock, name]) / 1e6 }
 END {
     printf "%-34s %12s %12s   %s\n", "benchmark (median of " runs " runs)", "real ms", "icount ms", "notes (real time)"
@@ -75,6 +84,16 @@ END {
         if (n == "sceneA_per_pixel") note = sprintf("%.3f Gpx/s; scene A is %.1f x faster", px[n] / r / 1e6, r / ms("realtime", "sceneA"))
         if (n ~ /^mem/) note = sprintf("%.2f GB/s", 64000 / r / 1e6)
         printf "%-34s %12.3f %12.3f   %s\n", n, r, v, note
+    }
+    if (fnames > 0) {
+        # Instruction-counted: 32 ns an instruction (-icount shift=5).
+        printf "\nflight, a frame (instructions: icount ns / 32; bytes: written to display memory)\n"
+        printf "%-22s %7s %12s %12s %11s %11s %10s\n", "path, console", "frames", "mean instr", "worst instr", "mean bytes", "worst bytes", "real ms"
+        for (i = 1; i <= fnames; i++) {
+            k = forder[i]
+            printf "%-22s %7d %12.0f %12.0f %11d %11d %10.3f\n", k, fframes[k], median(fmean["icount", k]) / 32,
+                median(fworst["icount", k]) / 32, fbytes[k], fbworst[k], median(fmean["realtime", k]) / 1e6
+        }
     }
     printf "TSC rate, counts/s (start, end of each run): real time%s; icount%s\n", rate["realtime"], rate["icount"]
     printf "Timer interrupts during the 8 frames with them on: real time%s; icount%s\n", ticks["realtime"], ticks["icount"]

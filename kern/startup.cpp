@@ -104,12 +104,17 @@ void frame_draw(const Triangle* scene, int count, Vec3 position, int32_t pitch, 
     Console_Draw();
 }
 
-void frame_end()
+void frame_show()
 {
-    WaitForVBlank();
     Blit();
     Fps_Frame();
     UpdateKeyboard();
+}
+
+void frame_end()
+{
+    WaitForVBlank();
+    frame_show();
 }
 
 } // namespace kern

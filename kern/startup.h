@@ -17,9 +17,11 @@ void reset_modules();
 
 // A frame's steps: the timer and the console's input; the triangles seen
 // from the camera at `position` and the console over them; the wait for the
-// retrace, the copy to the display, the frame count and the keys' snapshot.
+// retrace, the copy to the display, the frame count and the keys' snapshot
+// (frame_show: the same without the wait, for the benchmark kernel).
 void frame_begin();
 void frame_draw(const Triangle* scene, int count, Vec3 position, int32_t pitch, int32_t yaw);
 void frame_end();
+void frame_show();
 
 } // namespace kern

@@ -8,7 +8,10 @@
 //   BENCH check <name> same|DIFFERENT           (against the per-pixel rule)
 //   BENCH time <name> <median ns> <min ns> <frames> <triangles> <pixels>
 //   BENCH ticks <timer interrupts taken during the frames timed with them on>
+//   BENCH flight <path> <console state> <frames> <mean ns> <worst ns> <mean bytes> <worst bytes>
+//   BENCH check flight same|DIFFERENT           (each frame's display, both paths)
 //   BENCH end <0 = every check passed>
+#include "bench/flight.h"
 #include "bench/qemu/clock.h"
 #include "bench/scenes.h"
 #include "hw/hw.h"
@@ -16,6 +19,7 @@
 #include "kern/ckern.h"
 #include "kern/startup.h"
 #include "kern/command.h"
+#include "kern/commands.h"
 #include "kern/console.h"
 #include "kern/video/font.h"
 #include "kern/idt.h"
@@ -213,6 +217,97 @@ void frames()
     put("\n");
 }
 
+// ---- the flight: every frame of it timed, interrupts on ----
+
+struct Tally {
+    uint32_t frames;
+    uint64_t ns, worst_ns, bytes, worst_bytes;
+};
+
+uint32_t flight_hashes[FLIGHT_FRAMES];
+
+// FNV-1a over the display memory's words.
+uint32_t display_hash()
+{
+    const uint32_t* words = reinterpret_cast<const uint32_t*>(video());
+    uint32_t h = 2166136261u;
+    for (uint32_t i = 0; i < kern::SCREEN_BYTES / 4; i++)
+        h = (h ^ words[i]) * 16777619u;
+    return h;
+}
+
+// The whole system started again as at boot, interrupts on at the end, so
+// that every path flies from the same state.
+void restart()
+{
+    cli();
+    kern::reset_modules();
+    kern::start_up();
+    kern::Commands_RegisterAll();
+    switches_on();
+    kern::Console_WriteLine(REMINDER);
+}
+
+uint64_t bytes_shown;
+
+void report_tally(const char* path, const char* state, const Tally& t)
+{
+    put("BENCH flight ");
+    put(path);
+    put(" ");
+    put(state);
+    put_field(t.frames);
+    put_field(t.frames ? t.ns / t.frames : 0);
+    put_field(t.worst_ns);
+    put_field(t.frames ? t.bytes / t.frames : 0);
+    put_field(t.worst_bytes);
+    put("\n");
+}
+
+void add(Tally& t, uint64_t ns, uint64_t bytes)
+{
+    t.frames++;
+    t.ns += ns;
+    t.bytes += bytes;
+    t.worst_ns = ns > t.worst_ns ? ns : t.worst_ns;
+    t.worst_bytes = bytes > t.worst_bytes ? bytes : t.worst_bytes;
+}
+
+// One untimed frame first, from the flight's first camera (the emulator
+// translates the code; the display shows a frame of the flight).
+void fly(const char* path, bool record)
+{
+    restart();
+    flight_frame(cube, 0);
+    Tally tally[CONSOLE_STATES + 1] = {};
+    bool same = true;
+    for (int n = 0; n < FLIGHT_FRAMES; n++) {
+        flight_keys(n);
+        uint64_t bytes = bytes_shown;
+        uint64_t start = read_tsc();
+        flight_frame(cube, n);
+        uint64_t ns = tsc_to_ns(read_tsc() - start, rate);
+        bytes_shown += kern::SCREEN_BYTES;
+        add(tally[console_state()], ns, bytes_shown - bytes);
+        add(tally[CONSOLE_STATES], ns, bytes_shown - bytes);
+        uint32_t h = display_hash();
+        same = same && (record || flight_hashes[n] == h);
+        flight_hashes[n] = h;
+    }
+    for (int s = 0; s < CONSOLE_STATES; s++)
+        report_tally(path, console_state_name(static_cast<ConsoleState>(s)), tally[s]);
+    report_tally(path, "all", tally[CONSOLE_STATES]);
+    if (record)
+        return;
+    failures += same ? 0 : 1;
+    put(same ? "BENCH check flight same\n" : "BENCH check flight DIFFERENT\n");
+}
+
+void flight()
+{
+    fly("full", true);
+}
+
 void start_up()
 {
     kern::start_modules();   // interrupts stay off until frames() measures them
@@ -234,6 +329,7 @@ void kmain()
     scenes();
     cube_views();
     frames();
+    flight();
     report_rate();
     put("BENCH end");
     put_field(static_cast<uint64_t>(failures));

@@ -1,0 +1,110 @@
+// The benchmark's flight: cameras of the demo flight and a script of keys.
+#include "bench/flight.h"
+
+#include "kern/console.h"
+#include "kern/fixed.h"
+#include "kern/keyboard.h"
+#include "kern/orbit.h"
+#include "kern/scene.h"
+#include "kern/startup.h"
+
+namespace bench {
+
+namespace {
+
+const int OPEN_AT = 60;          // the backquote, tapped before this frame
+const int TYPE_FROM = 72;        // the console is down from frame 71
+const int FRAMES_A_KEY = 2;
+const int STILL_FROM = 110;      // the camera stands still from here...
+const int STILL_UNTIL = 160;     // ...to here: typing and closing over a still scene
+
+// Typed one key every FRAMES_A_KEY frames: commands that write lines, clear
+// the history and flip the back-face cull (the scene changes), paging back
+// and forth, editing, and Escape.
+const char SCRIPT[] = "test\nclear\nhelp\ncull\n\x82\x83" "cull\nabc\b\b\b\x1b";
+
+const uint8_t RELEASE = 0x80;
+const uint8_t EXTENDED = 0xE0;
+const uint8_t SC_ENTER = 0x1C, SC_BACKSPACE = 0x0E, SC_PAGE_UP = 0x49, SC_PAGE_DOWN = 0x51;
+
+// Set-1 make codes of the letters, by rows of the keyboard.
+struct LetterRow {
+    const char* letters;
+    uint8_t first;
+};
+const LetterRow LETTER_ROWS[] = {{"qwertyuiop", 0x10}, {"asdfghjkl", 0x1E}, {"zxcvbnm", 0x2C}};
+
+uint8_t letter_code(char ch)
+{
+    for (const LetterRow& row : LETTER_ROWS)
+        for (int i = 0; row.letters[i] != 0; i++)
+            if (row.letters[i] == ch)
+                return static_cast<uint8_t>(row.first + i);
+    return 0;
+}
+
+void tap(uint8_t code)
+{
+    kern::KeyboardInterrupt(code);
+    kern::KeyboardInterrupt(static_cast<uint8_t>(code | RELEASE));
+}
+
+void tap_extended(uint8_t code)
+{
+    kern::KeyboardInterrupt(EXTENDED);
+    kern::KeyboardInterrupt(code);
+}
+
+void type(char ch)
+{
+    switch (static_cast<uint8_t>(ch)) {
+    case '\n': tap(SC_ENTER); break;
+    case '\b': tap(SC_BACKSPACE); break;
+    case kern::CH_ESCAPE: tap(kern::KEY_ESCAPE); break;
+    case kern::CH_PAGE_UP: tap_extended(SC_PAGE_UP); break;
+    case kern::CH_PAGE_DOWN: tap_extended(SC_PAGE_DOWN); break;
+    default: tap(letter_code(ch)); break;
+    }
+}
+
+} // namespace
+
+const char* console_state_name(ConsoleState state)
+{
+    static const char* const names[CONSOLE_STATES] = {"closed", "opening", "open", "closing"};
+    return names[state];
+}
+
+ConsoleState console_state()
+{
+    const kern::Fixed hidden = -200 * kern::FIXED_ONE, open = -100 * kern::FIXED_ONE;
+    kern::Fixed offset = kern::Console_Offset();
+    if (kern::Console_IsOpen())
+        return offset == open ? CONSOLE_OPEN : CONSOLE_OPENING;
+    return offset == hidden ? CONSOLE_CLOSED : CONSOLE_CLOSING;
+}
+
+kern::Camera flight_camera(int n)
+{
+    int moved = n < STILL_FROM ? n : n < STILL_UNTIL ? STILL_FROM : n - (STILL_UNTIL - STILL_FROM);
+    return kern::orbit_camera(moved * kern::ORBIT_STEP);
+}
+
+void flight_keys(int n)
+{
+    if (n == OPEN_AT)
+        tap(kern::KEY_BACKQUOTE);
+    int key = (n - TYPE_FROM) / FRAMES_A_KEY;
+    if (n >= TYPE_FROM && (n - TYPE_FROM) % FRAMES_A_KEY == 0 && key < static_cast<int>(sizeof SCRIPT) - 1)
+        type(SCRIPT[key]);
+}
+
+void flight_frame(const kern::Triangle cube[], int n)
+{
+    kern::Camera c = flight_camera(n);
+    kern::frame_begin();
+    kern::frame_draw(cube, kern::SCENE_TRIANGLES, c.position, c.pitch, c.yaw);
+    kern::frame_show();
+}
+
+} // namespace bench
