@@ -2,7 +2,6 @@
 #include "bench/flight.h"
 
 #include "kern/console.h"
-#include "kern/fixed.h"
 #include "kern/keyboard.h"
 #include "kern/orbit.h"
 #include "kern/scene.h"
@@ -15,13 +14,20 @@ namespace {
 const int OPEN_AT = 60;          // the backquote, tapped before this frame
 const int TYPE_FROM = 72;        // the console is down from frame 71
 const int FRAMES_A_KEY = 2;
-const int STILL_FROM = 110;      // the camera stands still from here...
-const int STILL_UNTIL = 160;     // ...to here: typing and closing over a still scene
 
 // Typed one key every FRAMES_A_KEY frames: commands that write lines, clear
 // the history and flip the back-face cull (the scene changes), paging back
-// and forth, editing, and Escape.
-const char SCRIPT[] = "test\nclear\nhelp\ncull\n\x82\x83" "cull\nabc\b\b\b\x1b";
+// and forth, editing, and the demo flight turned on.
+const char SCRIPT[] = "test\nclear\nhelp\ncull\n\x82\x83" "cull\nabc\b\b\borbit\n";
+const int SCRIPT_KEYS = sizeof SCRIPT - 1;
+
+// The camera stands still from the backquote (as the camera keys leave it
+// once the console takes the keyboard) until the orbit command's frame;
+// then it flies on with the console open, which Escape closes later.
+const int STILL_FROM = OPEN_AT;
+const int STILL_UNTIL = TYPE_FROM + FRAMES_A_KEY * SCRIPT_KEYS;
+const int ESCAPE_AT = STILL_UNTIL + 30;
+static_assert(ESCAPE_AT + 40 < FLIGHT_FRAMES, "the flight ends with the console closed for a while");
 
 const uint8_t RELEASE = 0x80;
 const uint8_t EXTENDED = 0xE0;
@@ -60,7 +66,6 @@ void type(char ch)
     switch (static_cast<uint8_t>(ch)) {
     case '\n': tap(SC_ENTER); break;
     case '\b': tap(SC_BACKSPACE); break;
-    case kern::CH_ESCAPE: tap(kern::KEY_ESCAPE); break;
     case kern::CH_PAGE_UP: tap_extended(SC_PAGE_UP); break;
     case kern::CH_PAGE_DOWN: tap_extended(SC_PAGE_DOWN); break;
     default: tap(letter_code(ch)); break;
@@ -77,11 +82,10 @@ const char* console_state_name(ConsoleState state)
 
 ConsoleState console_state()
 {
-    const kern::Fixed hidden = -200 * kern::FIXED_ONE, open = -100 * kern::FIXED_ONE;
     kern::Fixed offset = kern::Console_Offset();
     if (kern::Console_IsOpen())
-        return offset == open ? CONSOLE_OPEN : CONSOLE_OPENING;
-    return offset == hidden ? CONSOLE_CLOSED : CONSOLE_CLOSING;
+        return offset == kern::CONSOLE_OPEN ? CONSOLE_OPEN : CONSOLE_OPENING;
+    return offset == kern::CONSOLE_HIDDEN ? CONSOLE_CLOSED : CONSOLE_CLOSING;
 }
 
 kern::Camera flight_camera(int n)
@@ -94,8 +98,10 @@ void flight_keys(int n)
 {
     if (n == OPEN_AT)
         tap(kern::KEY_BACKQUOTE);
+    if (n == ESCAPE_AT)
+        tap(kern::KEY_ESCAPE);
     int key = (n - TYPE_FROM) / FRAMES_A_KEY;
-    if (n >= TYPE_FROM && (n - TYPE_FROM) % FRAMES_A_KEY == 0 && key < static_cast<int>(sizeof SCRIPT) - 1)
+    if (n >= TYPE_FROM && (n - TYPE_FROM) % FRAMES_A_KEY == 0 && key < SCRIPT_KEYS)
         type(SCRIPT[key]);
 }
 

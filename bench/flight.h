@@ -9,20 +9,20 @@
 
 namespace bench {
 
-const int FLIGHT_FRAMES = 240;
+const int FLIGHT_FRAMES = 260;
 
 // What the console is doing in a frame, as it stands once the frame is drawn.
 enum ConsoleState { CONSOLE_CLOSED, CONSOLE_OPENING, CONSOLE_OPEN, CONSOLE_CLOSING, CONSOLE_STATES };
 const char* console_state_name(ConsoleState state);
 ConsoleState console_state();
 
-// The camera of frame n: the demo flight's path, which stands still for a
-// stretch while the console is open and while it closes.
+// The camera of frame n: the demo flight's path, standing still from the
+// moment the console opens until the orbit command is typed in it.
 kern::Camera flight_camera(int n);
 
 // The keys of frame n, handed over as the keyboard's interrupt would: the
 // backquote, then one key every other frame (typed commands, editing,
-// paging back), then Escape.
+// paging back), then, with the camera flying again, Escape.
 void flight_keys(int n);
 
 // Frame n of the flight as the frame loop runs it, minus the wait for the

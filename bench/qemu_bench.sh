@@ -68,7 +68,7 @@ $1 == "BENCH" && $2 == "flight" {
     if (!(key in fseen)) { fseen[key] = 1; forder[++fnames] = key }
     fframes[key] = $5
     fmean[clock, key] = fmean[clock, key] " " $6; fworst[clock, key] = fworst[clock, key] " " $7
-    fbytes[key] = $8; fbworst[key] = $9
+    fat[key] = $8; fbytes[key] = $9; fbworst[key] = $10
 }
 function ms(clock, name) { return median(ns[clock, name]) / 1e6 }
 END {
@@ -88,11 +88,17 @@ END {
     if (fnames > 0) {
         # Instruction-counted: 32 ns an instruction (-icount shift=5).
         printf "\nflight, a frame (instructions: icount ns / 32; bytes: written to display memory)\n"
-        printf "%-22s %7s %12s %12s %11s %11s %10s\n", "path, console", "frames", "mean instr", "worst instr", "mean bytes", "worst bytes", "real ms"
+        printf "%-16s %7s %11s %11s %6s %11s %11s %8s\n", "path, console", "frames", "mean instr", "worst instr", "(frame)", "mean bytes", "worst bytes", "real ms"
         for (i = 1; i <= fnames; i++) {
             k = forder[i]
-            printf "%-22s %7d %12.0f %12.0f %11d %11d %10.3f\n", k, fframes[k], median(fmean["icount", k]) / 32,
-                median(fworst["icount", k]) / 32, fbytes[k], fbworst[k], median(fmean["realtime", k]) / 1e6
+            printf "%-16s %7d %11.0f %11.0f %7d %11d %11d %8.3f\n", k, fframes[k], median(fmean["icount", k]) / 32,
+                median(fworst["icount", k]) / 32, fat[k], fbytes[k], fbworst[k], median(fmean["realtime", k]) / 1e6
+            split(k, pk, " ")
+            if (pk[1] == "changed") {
+                full = "full " pk[2]
+                printf "%16s %7s %11.2f %11.2f %7s %11.1f   (full path / frame loop)\n", "", "", median(fmean["icount", full]) / median(fmean["icount", k]),
+                    median(fworst["icount", full]) / median(fworst["icount", k]), "", fbytes[full] / (fbytes[k] ? fbytes[k] : 1)
+            }
         }
     }
     printf "TSC rate, counts/s (start, end of each run): real time%s; icount%s\n", rate["realtime"], rate["icount"]

@@ -9,17 +9,20 @@
 #include "kern/serial.h"
 #include "kern/string.h"
 #include "kern/video/font.h"
+#include "kern/video/textblock.h"
 #include "kern/video/video.h"
 
 namespace kern {
 
-const Fixed OFFSET_HIDDEN = -200 * FIXED_ONE;
-const Fixed OFFSET_OPEN = -100 * FIXED_ONE;
+const Fixed OFFSET_HIDDEN = CONSOLE_HIDDEN;
+const Fixed OFFSET_OPEN = CONSOLE_OPEN;
 const Fixed SLIDE_STEP = 10 * FIXED_ONE;
+// Console_Rows counts from the top of the screen.
+static_assert(OFFSET_OPEN <= 0, "the console's top edge never comes below the screen's");
 
 const uint8_t BACKGROUND_COLOUR = 8;   // dark grey
 const uint8_t TEXT_COLOUR = 15;        // white
-const int INPUT_ROW = CONSOLE_LINES * GLYPH_HEIGHT;   // the input line's row below the top edge
+static_assert(CONSOLE_LINES + 1 == BLOCK_ROWS, "the history's rows, then the input line's");
 
 // The open console shows the 11 newest lines whole (rows 4-91); the view
 // moves by a page less one line, so that a line of the last page stays in
@@ -29,6 +32,7 @@ const int VIEW_PAGE = VIEW_LINES - 1;
 const int VIEW_OLDEST = CONSOLE_LINES - VIEW_LINES;
 
 static char out_lines[CONSOLE_LINES][LINE_BYTES];   // line 0 newest
+static uint32_t history;                             // counts the changes of out_lines
 static int console_open;
 static Fixed console_offset = OFFSET_HIDDEN;
 static int view_back;                                // lines the view stands above the newest
@@ -36,9 +40,24 @@ static SerialDecoder serial_decoder;
 // Serial bytes were lost in the line now arriving: the rest of it is dropped.
 static int discarding;
 
+// What the console's rows of the back buffer show, as the last paint left
+// them, and the lines scrolled in since.
+struct Painted {
+    bool valid;
+    Fixed offset;
+    int view_back;
+    uint32_t history;
+    char input[LINE_BYTES];
+};
+static Painted painted;
+static int scrolled;
+
 void Console_Reset()
 {
     __builtin_memset(out_lines, 0, sizeof out_lines);
+    history++;
+    painted.valid = false;
+    scrolled = 0;
     console_open = 0;
     console_offset = OFFSET_HIDDEN;
     view_back = 0;
@@ -56,13 +75,22 @@ static void scroll()
     for (int i = 0; i < CONSOLE_COLUMNS; i++)
         out_lines[0][i] = 0;
     view_back = 0;
+    history++;
+    scrolled++;
 }
 
-void Console_Init()
+static void empty_history()
 {
     for (int k = 0; k < CONSOLE_LINES; k++)
         for (int i = 0; i < LINE_BYTES; i++)
             out_lines[k][i] = 0;
+    view_back = 0;
+    history++;
+}
+
+void Console_Init()
+{
+    empty_history();
     Input_Init();
     serial_decoder = SerialDecoder{};
     Console_WriteLine("Bare metal x86 32-bit 3d renderer Brindlewort v0.0.6\n"
@@ -96,6 +124,7 @@ static void append(const char* text, bool mirror)
             Serial_Outb(ch);
     }
     out_lines[0][len] = 0;
+    history++;
 }
 
 void Console_AppendLine(const char* text) { append(text, true); }
@@ -107,13 +136,7 @@ void Console_WriteLine(const char* text)
     Serial_Outb(CH_NEWLINE);
 }
 
-void Console_Clear()
-{
-    for (int k = 0; k < CONSOLE_LINES; k++)
-        for (int i = 0; i < LINE_BYTES; i++)
-            out_lines[k][i] = 0;
-    view_back = 0;
-}
+void Console_Clear() { empty_history(); }
 
 int32_t Console_IsOpen() { return console_open; }
 
@@ -227,30 +250,72 @@ void Console_Update()
 
 // While the view stands back, a tag at the right end of the input row says
 // how far: "10 lines up", dark on white, so that paging always shows.
-static void draw_view_tag(int top)
+static const char* view_tag()
 {
-    char tag[24] = " ";
+    static char tag[24];
+    tag[0] = 0;
+    if (view_back == 0)
+        return tag;
     char number[12];
+    strcat(" ", tag);
     strcat(putint(view_back, number, sizeof number), tag);
     strcat(view_back == 1 ? " line up " : " lines up ", tag);
-    int width = strlen(tag) * GLYPH_WIDTH;
-    PutRect(SCREEN_WIDTH - width, top + INPUT_ROW, width, GLYPH_HEIGHT, TEXT_COLOUR);
-    PutString(tag, SCREEN_WIDTH - width, top + INPUT_ROW, BACKGROUND_COLOUR);
+    return tag;
 }
 
-void Console_Draw()
+// The console as a block of text rows: the history's lines in view, the
+// oldest on top, then the input line.
+static TextBlock block()
 {
-    if (console_offset <= OFFSET_HIDDEN)
-        return;
-    int top = console_offset / FIXED_ONE;
-    PutRect(0, top, SCREEN_WIDTH, SCREEN_HEIGHT, BACKGROUND_COLOUR);
+    TextBlock b;
+    b.top = console_offset / FIXED_ONE;
     for (int i = 0; i < CONSOLE_LINES; i++) {
         int k = CONSOLE_LINES - 1 - i + view_back;   // the line row i shows
-        PutString(k < CONSOLE_LINES ? out_lines[k] : "", 0, top + GLYPH_HEIGHT * i, TEXT_COLOUR);
+        b.rows[i] = k < CONSOLE_LINES ? out_lines[k] : "";
     }
-    PutString(Input_Line(), 0, top + INPUT_ROW, TEXT_COLOUR);
-    if (view_back > 0)
-        draw_view_tag(top);
+    b.rows[CONSOLE_LINES] = Input_Line();
+    b.tag = view_tag();
+    b.background = BACKGROUND_COLOUR;
+    b.colour = TEXT_COLOUR;
+    return b;
+}
+
+static void paint(bool whole)
+{
+    bool shown = painted.valid && painted.offset > OFFSET_HIDDEN;
+    int shift = scrolled + painted.view_back - view_back;   // rows the lines in view moved up
+    painted.valid = true;
+    painted.offset = console_offset;
+    painted.view_back = view_back;
+    painted.history = history;
+    strcpy(Input_Line(), painted.input);
+    scrolled = 0;
+    if (console_offset <= OFFSET_HIDDEN) {
+        ForgetBlock();   // the scene has the rows
+        return;
+    }
+    if (whole || !shown)
+        PaintBlock(block());
+    else
+        RepaintBlock(block(), CONSOLE_LINES, shift);
+}
+
+void Console_Draw() { paint(true); }
+
+void Console_DrawChanged()
+{
+    if (painted.valid && painted.offset == console_offset && painted.view_back == view_back &&
+        painted.history == history && strcmp(painted.input, Input_Line()) == 0)
+        return;
+    paint(false);
+}
+
+int Console_Rows()
+{
+    if (console_offset <= OFFSET_HIDDEN)
+        return 0;
+    int below = console_offset / FIXED_ONE + SCREEN_HEIGHT;   // the first row below it
+    return below < 0 ? 0 : below > SCREEN_HEIGHT ? SCREEN_HEIGHT : below;
 }
 
 const char* Console_Line(int index) { return out_lines[index]; }

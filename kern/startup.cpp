@@ -8,11 +8,13 @@
 #include "kern/idt.h"
 #include "kern/keyboard.h"
 #include "kern/memory.h"
+#include "kern/redraw.h"
 #include "kern/serial.h"
 #include "kern/texture.h"
 #include "kern/timer.h"
 #include "kern/video/font.h"
 #include "kern/video/pipeline.h"
+#include "kern/video/textblock.h"
 #include "kern/video/video.h"
 
 namespace kern {
@@ -55,6 +57,9 @@ static const Module modules[] = {
     {NOT_SET_UP, nullptr, Fps_Reset},
     {NOT_SET_UP, nullptr, Pipeline_Reset},
     {NOT_SET_UP, nullptr, Video_Reset},
+    {NOT_SET_UP, nullptr, Rows_Reset},       // the back buffer's rows as drawn and shown
+    {NOT_SET_UP, nullptr, TextBlock_Reset},  // the console's rows as painted
+    {NOT_SET_UP, nullptr, Redraw_Reset},     // the scene the last frame drew
     {NOT_SET_UP, nullptr, Camera_Reset},
 };
 
@@ -88,10 +93,12 @@ void reset_modules()
             m.reset();
 }
 
+// The back buffer is cleared as the scene is drawn (Redraw_Frame), once
+// the console has moved: only what the last frame drew, where the scene
+// changed.
 void frame_begin()
 {
     UpdateTimer();
-    ClearScreen();
     Console_Update();
 }
 
@@ -100,13 +107,12 @@ void frame_draw(const Triangle* scene, int count, Vec3 position, int32_t pitch, 
     set_camera_rotation(pitch, yaw, 0);
     set_camera_position(position.x, position.y, position.z);
     set_model_offset(0, 0, 0);
-    draw_buffer(scene, count);
-    Console_Draw();
+    Redraw_Frame(scene, count, position, pitch, yaw);
 }
 
 void frame_show()
 {
-    Blit();
+    Redraw_Show();
     Fps_Frame();
     UpdateKeyboard();
 }

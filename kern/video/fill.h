@@ -6,8 +6,21 @@
 namespace kern {
 
 // Stores `value` into `words` 32-bit words upwards from `at` (word-aligned)
-// with one string store.
-void fill_words(uint8_t* at, uint32_t words, uint32_t value);
+// with one string store: rep stosl stores EAX to [EDI] ECX times, upwards
+// (the direction flag is clear in compiled code).
+inline void fill_words(uint8_t* at, uint32_t words, uint32_t value)
+{
+    uintptr_t n = words;
+    asm volatile("rep stosl" : "+D"(at), "+c"(n) : "a"(value) : "memory");
+}
+
+// Copies `words` 32-bit words upwards from `from` to `to` with one string
+// move (rep movsl).
+inline void copy_words(uint8_t* to, const uint8_t* from, uint32_t words)
+{
+    uintptr_t n = words;
+    asm volatile("rep movsl" : "+D"(to), "+S"(from), "+c"(n) : : "memory");
+}
 
 // Runs are stored a register at a time: FillWord is as wide as the
 // processor's general registers (4 bytes on the kernel's i686).

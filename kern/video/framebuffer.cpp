@@ -3,6 +3,7 @@
 #include "hw/machine.h"
 #include "kern/clock.h"
 #include "kern/video/fill.h"
+#include "kern/video/rows.h"
 #include "kern/video/video.h"
 
 namespace kern {
@@ -27,19 +28,6 @@ void Video_Reset()
 
 const uint32_t WORD_BYTES = 4;
 
-// rep stosl: stores EAX to [EDI] ECX times, upwards (the direction flag is
-// clear in compiled code), the processor moving EDI and counting ECX down.
-void fill_words(uint8_t* at, uint32_t words, uint32_t value)
-{
-    uintptr_t n = words;
-    asm volatile("rep stosl" : "+D"(at), "+c"(n) : "a"(value) : "memory");
-}
-
-// rep movsl: copies [ESI] to [EDI] ECX times, upwards.
-static void copy_words(uint8_t* to, const uint8_t* from, uintptr_t words)
-{
-    asm volatile("rep movsl" : "+D"(to), "+S"(from), "+c"(words) : : "memory");
-}
 
 // Clips the inclusive range [lo, hi] to [0, max]; false when nothing is left.
 // Same pixels as testing every one with an unsigned compare against max.
@@ -52,12 +40,17 @@ static bool clip(int64_t& lo, int64_t& hi, int64_t max)
     return lo <= hi;
 }
 
-void ClearScreen() { fill_words(back_buffer(), SCREEN_BYTES / WORD_BYTES, 0); }
+void ClearScreen()
+{
+    fill_words(back_buffer(), SCREEN_BYTES / WORD_BYTES, 0);
+    rows_all_cleared();
+}
 
 // 16000 32-bit stores in ascending address order.
 void Blit()
 {
     copy_words(reinterpret_cast<uint8_t*>(VIDEO_MEMORY), back_buffer(), SCREEN_BYTES / WORD_BYTES);
+    rows_all_shown();
 }
 
 // Emulated VGAs flip the retrace bit on every read, so the port wait alone
@@ -100,6 +93,7 @@ void PutRect(int x, int y, int width, int height, uint8_t colour)
     int64_t y0 = y, y1 = static_cast<int64_t>(y) + height - 1;
     if (!clip(x0, x1, SCREEN_WIDTH - 1) || !clip(y0, y1, SCREEN_HEIGHT - 1))
         return;
+    mark_rect(x0, y0, x1, y1);
     uint32_t columns = static_cast<uint32_t>(x1 - x0 + 1);
     uint32_t rows = static_cast<uint32_t>(y1 - y0 + 1);
     uint8_t* at = back_buffer() + y0 * SCREEN_WIDTH + x0;
@@ -117,6 +111,7 @@ void horizontal_line(int x0, int x1, int y, uint8_t colour)
     int64_t hi = x0 < x1 ? x1 : x0;
     if (static_cast<uint32_t>(y) > SCREEN_HEIGHT - 1 || !clip(lo, hi, SCREEN_WIDTH - 1))
         return;
+    mark_rect(lo, y, hi, y);
     fill_run(back_buffer() + y * SCREEN_WIDTH + lo, static_cast<uint32_t>(hi - lo + 1), colour);
 }
 

@@ -6,16 +6,19 @@
 // rows above or below the screen are passed over by advancing the edges by
 // the same wrapping sums in one step. The pixels are exactly those of the
 // per-pixel rule: a pixel of row r between the edge columns is written when
-// both its column and r are on screen as unsigned compares.
+// both its column and r are on screen as unsigned compares, and r lies in
+// the band of rows the frame loop lets the scene fill (SetSceneRows: rows
+// the console covers are not filled). Each row's span is marked for the
+// frame loop's clear and copy.
 #include "kern/video/raster.h"
 #include "kern/video/fill.h"
+#include "kern/video/rows.h"
 #include "kern/video/video.h"
 
 namespace kern {
 
 // Clears the 12 fraction bits: a whole pixel, rounded toward minus infinity.
 const uint32_t PIXEL_MASK = ~static_cast<uint32_t>(FIXED_ONE - 1);
-const int LAST_ROW = SCREEN_HEIGHT - 1;
 const int LAST_COLUMN = SCREEN_WIDTH - 1;
 // The last Fixed position in column 319.
 const Fixed RIGHT_EDGE = SCREEN_WIDTH * FIXED_ONE - 1;
@@ -60,7 +63,8 @@ ROW_LOOP static void walk(int row, int last, Fixed ea, Fixed eb, Fixed da, Fixed
     uint8_t* line = back_buffer() + row * SCREEN_WIDTH;
     uint8_t* const stop = back_buffer() + (last + 1) * SCREEN_WIDTH;
     uint8_t* full = nullptr;   // the first of the full rows not yet stored
-    for (; line != stop; line += SCREEN_WIDTH, ea = fixed_add(ea, da), eb = fixed_add(eb, db)) {
+    RowSpan* span = mark_rows(row, last);
+    for (; line != stop; line += SCREEN_WIDTH, span++, ea = fixed_add(ea, da), eb = fixed_add(eb, db)) {
         // Clipped in Fixed, then truncated: the columns come out as the
         // per-pixel rule's, min and max included (truncation keeps order).
         Fixed left = ea < eb ? ea : eb;
@@ -70,6 +74,8 @@ ROW_LOOP static void walk(int row, int last, Fixed ea, Fixed eb, Fixed da, Fixed
         int lo = static_cast<int>(static_cast<uint32_t>(left) >> FIXED_SHIFT);   // left >= 0 here
         int hi = pixel(right);
         int count = hi - lo + 1;
+        if (count > 0)
+            widen(*span, lo, hi);
         if (count == SCREEN_WIDTH) {
             full = full ? full : line;
             continue;
@@ -92,10 +98,12 @@ ROW_LOOP static void walk_inside(int row, int last, Fixed left, Fixed right, Fix
 {
     uint8_t* line = back_buffer() + row * SCREEN_WIDTH;
     uint8_t* const stop = back_buffer() + (last + 1) * SCREEN_WIDTH;
-    for (; line != stop; line += SCREEN_WIDTH, left = fixed_add(left, dl), right = fixed_add(right, dr)) {
+    RowSpan* span = mark_rows(row, last);
+    for (; line != stop; line += SCREEN_WIDTH, span++, left = fixed_add(left, dl), right = fixed_add(right, dr)) {
         uint32_t lo = static_cast<uint32_t>(left) >> FIXED_SHIFT;
         uint32_t hi = static_cast<uint32_t>(right) >> FIXED_SHIFT;
         fill_run(line + lo, hi - lo + 1, colour);
+        widen(*span, static_cast<int>(lo), static_cast<int>(hi));
     }
 }
 
@@ -113,12 +121,13 @@ static bool regular(Fixed ax, Fixed bx, Fixed cx, Fixed y0, Fixed y1, Fixed flat
            on_screen_column(ax) && on_screen_column(bx) && on_screen_column(cx);
 }
 
-// The rows `top` to `bottom` that lie on screen, into first..last; false
-// when none does.
+// The rows `top` to `bottom` that lie on screen, in the scene's band, into
+// first..last; false when none does.
 static bool rows_on_screen(int top, int bottom, int& first, int& last)
 {
-    first = top < 0 ? 0 : top;
-    last = bottom > LAST_ROW ? LAST_ROW : bottom;
+    RowBand band = scene_rows();
+    first = top < band.first ? band.first : top;
+    last = bottom > band.last ? band.last : bottom;
     return first <= last;
 }
 

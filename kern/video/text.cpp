@@ -3,8 +3,11 @@
 //
 // A cell is clipped once, not pixel by pixel: one wholly on screen has each
 // glyph row merged into the screen as one word; one partly off screen
-// walks only its rows and columns that land on screen.
+// walks only its rows and columns that land on screen; one wholly off
+// screen is passed over. A line's cells are marked once, as the rectangle
+// around them.
 #include "kern/video/font.h"
+#include "kern/video/rows.h"
 #include "kern/video/video.h"
 
 namespace kern {
@@ -38,12 +41,14 @@ static const uint8_t* glyph_pixels(uint8_t code)
     return font8x4 + code / FONT_CELLS_PER_BAND * FONT_BAND_BYTES + code % FONT_CELLS_PER_BAND * GLYPH_WIDTH;
 }
 
-// A cell wholly on screen. The font's pixels are 0 or 1, so a row times the
+// Glyph rows first..end - 1 of a cell whose columns are all on screen, the
+// first of them at `at`. The font's pixels are 0 or 1, so a row times the
 // colour holds the colour in its ink bytes (v * colour, as pixel by pixel)
 // and times 0xFF selects them; the other bytes keep what lies beneath.
-static void put_cell(const uint8_t* glyph, uint8_t* at, uint8_t colour)
+static void put_cell(const uint8_t* glyph, uint8_t* at, uint8_t colour, int first, int end)
 {
-    for (int r = 0; r < GLYPH_HEIGHT; r++, glyph += FONT_IMAGE_WIDTH, at += SCREEN_WIDTH) {
+    glyph += first * FONT_IMAGE_WIDTH;
+    for (int r = first; r < end; r++, glyph += FONT_IMAGE_WIDTH, at += SCREEN_WIDTH) {
         uint32_t ink = *reinterpret_cast<const CellRow*>(glyph);
         if (ink == 0)
             continue;   // the gap rows above and below most glyphs
@@ -65,7 +70,8 @@ static void clip_cell(int start, int length, uint32_t size, int& first, int& las
         last++;
 }
 
-// A cell partly off screen: only its rows and columns on screen.
+// A cell partly off screen left or right: only its rows and columns on
+// screen, pixel by pixel.
 static void put_clipped(const uint8_t* glyph, int x, int y, uint8_t colour)
 {
     int col0, col1, row0, row1;
@@ -81,32 +87,62 @@ static void put_clipped(const uint8_t* glyph, int x, int y, uint8_t colour)
     }
 }
 
+// Some pixel of a cell at (x, y) lands on screen: its last column and row
+// are not left of or above the screen, its first not right of or below it.
+static bool reaches_screen(int x, int y)
+{
+    return on_screen(wrap_add(x, GLYPH_WIDTH - 1), SCREEN_WIDTH + GLYPH_WIDTH - 1) &&
+           on_screen(wrap_add(y, GLYPH_HEIGHT - 1), SCREEN_HEIGHT + GLYPH_HEIGHT - 1);
+}
+
 // PutChar, inline in PutString's loop: a line of text is one call.
 static inline void put_char(uint8_t code, int x, int y, uint8_t colour)
 {
-    if (code >= FIRST_NO_GLYPH)
+    if (code >= FIRST_NO_GLYPH || !reaches_screen(x, y))
         return;
     const uint8_t* glyph = glyph_pixels(code);
-    if (on_screen(x, SCREEN_WIDTH - GLYPH_WIDTH + 1) && on_screen(y, SCREEN_HEIGHT - GLYPH_HEIGHT + 1))
-        put_cell(glyph, back_buffer() + y * SCREEN_WIDTH + x, colour);
-    else
+    if (!on_screen(x, SCREEN_WIDTH - GLYPH_WIDTH + 1)) {
         put_clipped(glyph, x, y, colour);
+        return;
+    }
+    // Here y lies in -7..199: the glyph rows on screen, as word rows.
+    int first = y < 0 ? -y : 0;
+    int end = y > SCREEN_HEIGHT - GLYPH_HEIGHT ? SCREEN_HEIGHT - y : GLYPH_HEIGHT;
+    put_cell(glyph, back_buffer() + (y + first) * SCREEN_WIDTH + x, colour, first, end);
 }
 
-void PutChar(uint8_t code, int x, int y, uint8_t colour) { put_char(code, x, y, colour); }
+// The cells of `count` characters from (x, y) onwards, marked once. The
+// sum is taken in 64 bits: where the pen wrapped round, more is marked
+// than was drawn (a wrapped cell lies far off screen), never less.
+static void mark_line(int x, int y, int count)
+{
+    if (count > 0)
+        mark_rect(x, y, static_cast<int64_t>(x) + static_cast<int64_t>(count) * GLYPH_WIDTH - 1,
+                  static_cast<int64_t>(y) + GLYPH_HEIGHT - 1);
+}
+
+void PutChar(uint8_t code, int x, int y, uint8_t colour)
+{
+    put_char(code, x, y, colour);
+    mark_line(x, y, 1);
+}
 
 void PutString(const char* text, int x, int y, uint8_t colour)
 {
-    int penX = x, penY = y;
+    int penX = x, penY = y, count = 0;
     for (const char* p = text; *p != 0; p++) {
         if (*p == NEWLINE) {
+            mark_line(x, penY, count);
+            count = 0;
             penX = x;
             penY = wrap_add(penY, GLYPH_HEIGHT);
             continue;
         }
         put_char(static_cast<uint8_t>(*p), penX, penY, colour);
         penX = wrap_add(penX, GLYPH_WIDTH);
+        count++;
     }
+    mark_line(x, penY, count);
 }
 
 } // namespace kern

@@ -31,7 +31,25 @@ void horizontal_line(int x0, int x1, int y, uint8_t colour);
 void PutChar(uint8_t code, int x, int y, uint8_t colour);
 void PutString(const char* text, int x, int y, uint8_t colour);
 
+// A frame a part at a time. Every fill above marks, row by row, the columns
+// it stores into: ClearDrawnRows sets to 0 what was drawn in rows
+// first..last since they were last cleared, and BlitChangedRows copies to
+// display memory only what was drawn or cleared since the last copy.
+// ClearScreen and Blit keep the same record, for the whole screen. Until a
+// row is first cleared (at load) it counts as drawn from edge to edge.
+void ClearDrawnRows(int first, int last);
+void BlitChangedRows();
+// Moves `count` whole rows from row `from` to row `to` (both on screen),
+// overlapping or not.
+void MoveRows(int from, int to, int count);
+// The rows the rasteriser fills; it passes over the others as it does rows
+// off screen. Every row until set.
+void SetSceneRows(int first, int last);
+// Bytes written to display memory so far, for benchmarks.
+uint64_t VideoBytesWritten();
+
 // For tests: back to the state at load, before any set-up.
 void Video_Reset();
+void Rows_Reset();
 
 } // namespace kern

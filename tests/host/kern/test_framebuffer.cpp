@@ -2,11 +2,14 @@
 // frame pacing by the clock, and the clipped fills.
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <vector>
 
 #include "fake_clock.h"
 #include "hw_host.h"
 #include "kern/clock.h"
+#include "kern/video/raster.h"
 #include "kern/video/video.h"
 
 using kern::back_buffer;
@@ -241,4 +244,106 @@ TEST(HorizontalLine, OffScreenRowsAndSpansChangeNothing)
     kern::horizontal_line(320, 2147483647, 50, 4);
     kern::horizontal_line(-1, -1, 50, 4);
     expect_untouched();
+}
+
+namespace {
+
+// xorshift32: the same draws on every run.
+uint32_t next(uint32_t& s)
+{
+    s ^= s << 13;
+    s ^= s >> 17;
+    s ^= s << 5;
+    return s;
+}
+
+int between(uint32_t& s, int lo, int hi) { return lo + static_cast<int>(next(s) % static_cast<uint32_t>(hi - lo + 1)); }
+
+// Fills of every kind, in colour 1-255, partly or wholly off screen too:
+// triangles (rows clipped or not, columns on screen or not), rectangles,
+// spans, characters and strings with line breaks.
+void draw_anything(uint32_t& s)
+{
+    for (int i = 0; i < 6; i++) {
+        kern::Triangle t;
+        for (kern::Vec3& c : t.corners)
+            c = kern::Vec3{between(s, -100, 420) * 4096 + between(s, 0, 4095), between(s, -80, 280) * 4096, 0};
+        t.colour = static_cast<uint8_t>(between(s, 1, 255));
+        kern::draw_triangle(t);
+    }
+    kern::PutRect(between(s, -50, 330), between(s, -50, 210), between(s, -10, 200), between(s, -10, 120), 7);
+    kern::horizontal_line(between(s, -50, 370), between(s, -50, 370), between(s, -5, 205), 9);
+    kern::PutChar(static_cast<uint8_t>(between(s, 33, 126)), between(s, -6, 322), between(s, -9, 201), 15);
+    kern::PutString("line one\nand two", between(s, -40, 330), between(s, -20, 205), 14);
+}
+
+bool display_shows_back_buffer() { return memcmp(video(), back_buffer(), kern::SCREEN_BYTES) == 0; }
+
+} // namespace
+
+// Every fill marks what it stores: clearing every row's drawn span leaves
+// nothing of it, whatever was drawn where.
+TEST(ClearDrawnRows, LeavesNothingOfAnyFill)
+{
+    uint32_t s = 0xBADC0DE;
+    kern::ClearScreen();
+    for (int round = 0; round < 200; round++) {
+        draw_anything(s);
+        kern::ClearDrawnRows(0, kern::SCREEN_HEIGHT - 1);
+        for (uint32_t i = 0; i < kern::SCREEN_BYTES; i++)
+            ASSERT_EQ(back_buffer()[i], 0) << "round " << round << ", byte " << i;
+    }
+}
+
+// From load, and after each round of fills, clears of some rows and rows
+// moved, the copy of what changed leaves the display showing the back
+// buffer; a frame that changed nothing copies nothing.
+TEST(BlitChangedRows, BringsTheDisplayToTheBackBuffer)
+{
+    uint32_t s = 0x5EED;
+    memset(back_buffer(), PAPER, kern::SCREEN_BYTES);
+    memset(video(), 0xEE, kern::SCREEN_BYTES);
+    kern::BlitChangedRows();   // at load nothing is known: all of it
+    EXPECT_TRUE(display_shows_back_buffer());
+    EXPECT_EQ(kern::VideoBytesWritten(), kern::SCREEN_BYTES);
+    for (int round = 0; round < 200; round++) {
+        int first = between(s, 0, 199);
+        kern::ClearDrawnRows(first, between(s, first, 199));
+        draw_anything(s);
+        int from = between(s, 0, 150), to = between(s, 0, 150);
+        kern::MoveRows(from, to, between(s, 0, 49));
+        kern::BlitChangedRows();
+        ASSERT_TRUE(display_shows_back_buffer()) << round;
+    }
+    uint64_t shown = kern::VideoBytesWritten();
+    kern::BlitChangedRows();
+    EXPECT_EQ(kern::VideoBytesWritten(), shown);
+}
+
+TEST(MoveRows, MovesRowsThatOverlapAsMemmoveDoes)
+{
+    for (int by : {-7, 7, 0, 120}) {
+        for (uint32_t i = 0; i < kern::SCREEN_BYTES; i++)
+            back_buffer()[i] = static_cast<uint8_t>(i * 13 + i / 320);
+        std::vector<uint8_t> want(back_buffer(), back_buffer() + kern::SCREEN_BYTES);
+        memmove(want.data() + (40 + by) * 320, want.data() + 40 * 320, 30 * 320);
+        kern::MoveRows(40, 40 + by, 30);
+        EXPECT_EQ(memcmp(back_buffer(), want.data(), kern::SCREEN_BYTES), 0) << by;
+    }
+}
+
+// The scene's band: rows outside it are passed over as rows off screen
+// are; rows inside get the very pixels of a draw without the band.
+TEST(SetSceneRows, TheRasteriserFillsTheBandAlone)
+{
+    const kern::Triangle big = {{{-50 * 4096, -30 * 4096, 0}, {400 * 4096, 20 * 4096, 0}, {100 * 4096, 260 * 4096, 0}}, 5};
+    memset(back_buffer(), PAPER, kern::SCREEN_BYTES);
+    kern::draw_triangle(big);
+    std::vector<uint8_t> whole(back_buffer(), back_buffer() + kern::SCREEN_BYTES);
+    memset(back_buffer(), PAPER, kern::SCREEN_BYTES);
+    kern::SetSceneRows(37, 150);
+    kern::draw_triangle(big);
+    for (int y = 0; y < kern::SCREEN_HEIGHT; y++)
+        for (int x = 0; x < kern::SCREEN_WIDTH; x++)
+            ASSERT_EQ(pixel(x, y), y >= 37 && y <= 150 ? whole[y * 320 + x] : PAPER) << x << "," << y;
 }

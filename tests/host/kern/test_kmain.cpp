@@ -20,6 +20,7 @@
 #include "kern/idt.h"
 #include "kern/keyboard.h"
 #include "kern/orbit.h"
+#include "kern/redraw.h"
 #include "kern/timer.h"
 #include "kern/video/video.h"
 #include "render.h"
@@ -34,6 +35,7 @@ struct LoopStopped {};
 
 
 uint8_t scancode;
+bool full_path;   // run_kmain's frames cleared, drawn and copied whole
 
 // Delivers one byte on the keyboard line: the handler reads port 0x60.
 void press(uint8_t code)
@@ -55,6 +57,7 @@ void run_kmain(int frames, std::function<void(int)> between = [](int) {})
 {
     testing_support::clear_fixed_ranges();   // a test may boot more than once
     testing_support::reset_modules();
+    Redraw_Everything(full_path);
     hwsim::reset();
     hwsim::uart_attach();
     hwsim::ClockOptions clock;
@@ -483,6 +486,79 @@ TEST(CameraStep, TheCubeStaysInPlaceAtTheLimit)
         lit += p != 0;
     EXPECT_GT(lit, 0);
     EXPECT_NE(f[100 * SCREEN_WIDTH + 160], 0);
+}
+
+// The display after each frame, the frame loop's path or the full one.
+std::vector<render::Frame> shown_frames(bool everything, int frames, std::function<void(int)> between)
+{
+    static std::vector<render::Frame> shown;
+    static std::function<void(int)> script;
+    shown.clear();
+    script = between;
+    full_path = everything;
+    run_kmain(frames, [](int frame) {
+        render::Frame f;
+        std::memcpy(f.data(), reinterpret_cast<const void*>(VIDEO_MEMORY), f.size());
+        shown.push_back(f);   // frame - 1, shown
+        script(frame);
+    });
+    full_path = false;
+    return shown;
+}
+
+// Keys and the serial line fly the camera, open the console over the demo
+// flight, flip a switch, clear, page back, bring the camera home, close the
+// console; a host delay makes the clock skip frames on the way. Every frame
+// shows what the full path shows.
+TEST(Kmain, EveryFrameShowsWhatTheFullPathShows)
+{
+    auto script = [](int frame) {
+        switch (frame) {
+        case 1: press(KEY_W); break;
+        case 3: press(KEY_W | 0x80); serial_in("orbit\r"); break;
+        case 6: press(KEY_BACKQUOTE); break;
+        case 7: press(KEY_BACKQUOTE | 0x80); break;
+        case 9: for (uint8_t code : {0x2E, 0x16, 0x26, 0x26, 0x1C}) tap(code); break;   // cull
+        case 13: serial_in("clear\r"); break;
+        case 15: press(0xE0); press(0x49); break;   // page up
+        case 17: hwsim::clock_advance(5 * 14268477); break;
+        case 18: press(0xE0); press(0x51); break;   // page down
+        case 20: serial_in("home\r"); break;
+        case 22: tap(KEY_ESCAPE); break;
+        }
+    };
+    std::vector<render::Frame> full = shown_frames(true, 40, script);
+    std::vector<render::Frame> changed = shown_frames(false, 40, script);
+    ASSERT_EQ(full.size(), changed.size());
+    for (size_t n = 0; n < full.size(); n++)
+        EXPECT_EQ(differing_pixels(full[n], changed[n]), 0) << "frame " << n;
+    EXPECT_NE(differing_pixels(full[20], full[30]), 0);   // the flight, the console: frames differ
+}
+
+// A frame that changes nothing copies nothing; one typed character copies
+// the input row's eight rows of pixels and nothing else; a line written
+// while the console is hidden shows nowhere.
+TEST(Kmain, AFrameCopiesOnlyWhatChanged)
+{
+    static std::vector<uint64_t> copied;   // by the frames before each wait
+    copied.clear();
+    run_kmain(24, [](int frame) {
+        copied.push_back(VideoBytesWritten());
+        if (frame == 3)
+            serial_in("test\r");
+        if (frame == 4)
+            tap(KEY_BACKQUOTE);
+        if (frame == 20)
+            tap(0x1E);   // a
+    });
+    auto frame_copied = [](int frame) { return copied[frame] - copied[frame - 1]; };   // frame `frame`'s copy
+    EXPECT_EQ(copied[1], SCREEN_BYTES);   // the first frame: all of it
+    for (int frame = 2; frame <= 5; frame++)
+        EXPECT_EQ(frame_copied(frame), 0u) << frame;
+    EXPECT_EQ(frame_copied(6), 10u * SCREEN_WIDTH);   // the console's first ten rows come down
+    EXPECT_EQ(frame_copied(20), 0u);
+    EXPECT_EQ(frame_copied(21), 8u * SCREEN_WIDTH);
+    EXPECT_EQ(frame_copied(22), 0u);
 }
 
 TEST(Testcmd, WritesHello)

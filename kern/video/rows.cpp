@@ -1,0 +1,201 @@
+// What each row of the back buffer holds and what of it the display lacks.
+//
+// Two spans a row: `held`, the columns that may hold other than colour 0
+// (everything else is 0), and `stale`, the columns cleared since the last
+// copy, whose old pixels the display still shows. Rows drawn into or
+// cleared since the last copy lie between `changed_first` and
+// `changed_last`: of those, held and stale together are what may differ
+// from the display. Rows that nothing touched in a frame, the console's
+// when it did not change, are neither cleared nor copied.
+#include "kern/video/rows.h"
+#include "kern/video/fill.h"
+
+namespace kern {
+
+const RowSpan NO_SPAN = {SCREEN_WIDTH, -1};
+const RowSpan WHOLE_ROW = {0, SCREEN_WIDTH - 1};
+const int WORD_COLUMNS = 4;
+const int LAST_ROW = SCREEN_HEIGHT - 1;
+static_assert(SCREEN_WIDTH % WORD_COLUMNS == 0, "rows start on word boundaries");
+
+struct Spans {
+    RowSpan row[SCREEN_HEIGHT];
+};
+
+constexpr Spans every_row(RowSpan value)
+{
+    Spans s = {};
+    for (RowSpan& r : s.row)
+        r = value;
+    return s;
+}
+
+// At load nothing is known of either buffer: every row is held and stale,
+// so the first frame clears and copies the whole screen. (Initialised in
+// the image, as the kernel resets nothing at start-up.)
+static Spans held = every_row(WHOLE_ROW);
+static Spans stale = every_row(WHOLE_ROW);
+static int held_first = 0, held_last = LAST_ROW;         // the rows whose held span may be non-empty
+static int changed_first = 0, changed_last = LAST_ROW;   // the rows drawn into or cleared since the last copy
+static RowBand scene = {0, LAST_ROW};
+static uint64_t bytes_shown;
+
+void Rows_Reset()
+{
+    held = every_row(WHOLE_ROW);
+    stale = every_row(WHOLE_ROW);
+    held_first = changed_first = 0;
+    held_last = changed_last = LAST_ROW;
+    scene = RowBand{0, LAST_ROW};
+    bytes_shown = 0;
+}
+
+RowSpan* mark_rows(int first, int last)
+{
+    held_first = first < held_first ? first : held_first;
+    held_last = last > held_last ? last : held_last;
+    changed_first = first < changed_first ? first : changed_first;
+    changed_last = last > changed_last ? last : changed_last;
+    return held.row + first;
+}
+
+void mark_rect(int64_t x0, int64_t y0, int64_t x1, int64_t y1)
+{
+    x0 = x0 < 0 ? 0 : x0;
+    y0 = y0 < 0 ? 0 : y0;
+    x1 = x1 > SCREEN_WIDTH - 1 ? SCREEN_WIDTH - 1 : x1;
+    y1 = y1 > LAST_ROW ? LAST_ROW : y1;
+    if (x0 > x1 || y0 > y1)
+        return;
+    RowSpan* span = mark_rows(static_cast<int>(y0), static_cast<int>(y1));
+    for (int64_t r = y0; r <= y1; r++, span++)
+        widen(*span, static_cast<int>(x0), static_cast<int>(x1));
+}
+
+void rows_all_cleared()
+{
+    held = every_row(NO_SPAN);
+    stale = every_row(WHOLE_ROW);
+    held_first = SCREEN_HEIGHT;
+    held_last = -1;
+    changed_first = 0;
+    changed_last = LAST_ROW;
+}
+
+void rows_all_shown()
+{
+    stale = every_row(NO_SPAN);
+    changed_first = SCREEN_HEIGHT;
+    changed_last = -1;
+    bytes_shown += SCREEN_BYTES;
+}
+
+// The words that cover each row's span, for rows first..last, handed to
+// `store` as runs [start, end) of back buffer offsets: spans of rows one
+// after the other that meet (one ends at the right edge, the next starts
+// at the left) make one run, stored by one string instruction. `take(r)`
+// gives row r's span and updates the record.
+template <typename Take, typename Store>
+__attribute__((always_inline)) static inline void each_run(int first, int last, Take take, Store store)
+{
+    uint32_t start = 0, end = 0;
+    uint32_t row = static_cast<uint32_t>(first) * SCREEN_WIDTH;
+    for (int r = first; r <= last; r++, row += SCREEN_WIDTH) {
+        RowSpan s = take(r);
+        if (s.lo > s.hi)
+            continue;
+        uint32_t from = row + (s.lo & ~(WORD_COLUMNS - 1));
+        if (from != end) {
+            if (end != start)
+                store(start, end);
+            start = from;
+        }
+        end = row + (s.hi | (WORD_COLUMNS - 1)) + 1;
+    }
+    if (end != start)
+        store(start, end);
+}
+
+// Outside its held span a row is 0, so the words around the span are 0
+// already and storing 0 into them changes nothing.
+void ClearDrawnRows(int first, int last)
+{
+    first = first < held_first ? held_first : first;
+    last = last > held_last ? held_last : last;
+    if (first > last)
+        return;
+    each_run(
+        first, last,
+        [](int r) {
+            RowSpan s = held.row[r];
+            held.row[r] = NO_SPAN;
+            widen(stale.row[r], s.lo, s.hi);
+            return s;
+        },
+        [](uint32_t start, uint32_t end) { fill_words(back_buffer() + start, (end - start) / WORD_COLUMNS, 0); });
+    if (first == held_first && last == held_last) {
+        held_first = SCREEN_HEIGHT;
+        held_last = -1;
+    }
+    changed_first = first < changed_first ? first : changed_first;
+    changed_last = last > changed_last ? last : changed_last;
+}
+
+// The words around a span are the same in both buffers, which were equal
+// there after the last copy and have not changed since.
+void BlitChangedRows()
+{
+    uint8_t* video = reinterpret_cast<uint8_t*>(VIDEO_MEMORY);
+    each_run(
+        changed_first, changed_last,
+        [](int r) {
+            RowSpan s = stale.row[r];
+            stale.row[r] = NO_SPAN;
+            widen(s, held.row[r].lo, held.row[r].hi);
+            return s;
+        },
+        [video](uint32_t start, uint32_t end) {
+            copy_words(video + start, back_buffer() + start, (end - start) / WORD_COLUMNS);
+            bytes_shown += end - start;
+        });
+    changed_first = SCREEN_HEIGHT;
+    changed_last = -1;
+}
+
+// rep movsl downwards (the direction flag set for it, and cleared again as
+// compiled code expects): `words` words ending at `to_end` and `from_end`.
+static void copy_words_down(uint8_t* to_end, const uint8_t* from_end, uint32_t words)
+{
+    uint8_t* to = to_end - WORD_COLUMNS;
+    const uint8_t* from = from_end - WORD_COLUMNS;
+    uintptr_t n = words;
+    asm volatile("std\n\trep movsl\n\tcld" : "+D"(to), "+S"(from), "+c"(n) : : "memory");
+}
+
+// Rows that overlap are moved as memmove would: upwards through the
+// buffer when they move up, downwards when they move down.
+void MoveRows(int from, int to, int count)
+{
+    if (count <= 0 || from == to)
+        return;
+    uint32_t words = static_cast<uint32_t>(count) * SCREEN_WIDTH / WORD_COLUMNS;
+    uint8_t* source = back_buffer() + from * SCREEN_WIDTH;
+    uint8_t* target = back_buffer() + to * SCREEN_WIDTH;
+    if (to < from)
+        copy_words(target, source, words);
+    else
+        copy_words_down(target + count * SCREEN_WIDTH, source + count * SCREEN_WIDTH, words);
+    mark_rect(0, to, SCREEN_WIDTH - 1, to + count - 1);
+}
+
+void SetSceneRows(int first, int last)
+{
+    scene.first = first < 0 ? 0 : first;
+    scene.last = last > LAST_ROW ? LAST_ROW : last;
+}
+
+RowBand scene_rows() { return scene; }
+
+uint64_t VideoBytesWritten() { return bytes_shown; }
+
+} // namespace kern

@@ -1,0 +1,39 @@
+// The back buffer's rows as the video layer's fills mark them: each fill
+// widens, row by row, the span of columns it stores into, so that what a
+// frame drew can be cleared and shown again without the rest of the screen.
+#pragma once
+#include <stdint.h>
+#include "kern/video/video.h"
+
+namespace kern {
+
+// Columns lo..hi of one row; empty when lo > hi.
+struct RowSpan {
+    int lo, hi;
+};
+
+inline void widen(RowSpan& span, int lo, int hi)
+{
+    span.lo = lo < span.lo ? lo : span.lo;
+    span.hi = hi > span.hi ? hi : span.hi;
+}
+
+// Rows first..last (on screen, first <= last) are about to be stored into:
+// returns row first's span, the next rows' following it, for widen().
+RowSpan* mark_rows(int first, int last);
+// A rectangle stored into: columns x0..x1 of rows y0..y1, any part of it
+// off screen left out.
+void mark_rect(int64_t x0, int64_t y0, int64_t x1, int64_t y1);
+
+// The rows the rasteriser fills: SetSceneRows' band, all of them unless set.
+struct RowBand {
+    int first, last;
+};
+RowBand scene_rows();
+
+// The whole back buffer set to 0 (ClearScreen), or copied to display
+// memory (Blit).
+void rows_all_cleared();
+void rows_all_shown();
+
+} // namespace kern
