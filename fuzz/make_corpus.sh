@@ -5,8 +5,9 @@
 # layouts made by mkfs.fat and filled by mcopy, each cut off after its last
 # used cluster. Writes fuzz/corpus/*.img and fuzz/corpus.txt, one line per
 # volume: its name, a tab, and either the "ERROR:" line the loader must end
-# with or "ENTER" and the entry address it must call. Needs mtools and
-# dosfstools.
+# with or "ENTER" and the entry address it must call. Volumes the fuzzer
+# found and that are kept (fuzz/corpus/found-*.img, listed with their ends
+# in fuzz/found.txt) stay and are listed last. Needs mtools and dosfstools.
 #
 #   fuzz/make_corpus.sh
 set -euo pipefail
@@ -159,8 +160,8 @@ printf 'hello' >"$work/notelf"
 : >"$work/empty"
 K=$work/kernel.elf
 
-rm -rf "$out"
 mkdir -p "$out"
+find "$out" -name '*.img' ! -name 'found-*' -delete
 : >"$list"
 
 # Sound volumes. The kernel takes clusters 3-6 after README's cluster 2.
@@ -199,6 +200,27 @@ mdel -i "$work/mkfs-fragmented.img" ::PAD2
 mcopy -m -i "$work/mkfs-fragmented.img" "$K" ::KRNL.VOX
 cut_after_last_cluster "$work/mkfs-fragmented.img"
 keep mkfs-fragmented "ENTER 0xC0000000"
+# A root directory full to its last slot, without an end mark: 16 entries
+# (one sector), 15 files and the kernel last. The image follows it.
+files=()
+for i in $(seq -w 1 15); do
+    printf '%s' "$i" >"$work/f$i"
+    files+=("$work/f$i:F$i.TXT")
+done
+mkfs_volume mkfs-root-full "-r 16" 1440 "${files[@]}" "$K:KRNL.VOX"
+keep mkfs-root-full "ENTER 0xC0000000"
+
+# On the 360 KB layout (data from sector 12, 2 sectors a cluster) the
+# kernel's first cluster moved from 3 to 341, whose FAT entry starts at the
+# first FAT sector's last byte: its link is read from two FAT sectors.
+FORMAT=360 volume fat-entry-crosses-sectors "$work/readme:README" "$K:KRNL.VOX"
+f=$work/fat-entry-crosses-sectors.img
+dd if="$f" of="$f" bs=512 skip=14 seek=690 count=2 conv=notrunc status=none
+poke16 "$f" $((5 * 512 + 32 + 0x1A)) 341
+fat_set "$f" 341 4
+fat_set "$f" 3 0
+truncate -s $((692 * 512)) "$f"
+keep fat-entry-crosses-sectors "ENTER 0xC0000000"
 
 KERNEL_ENTRY=$((ROOT + 32))   # the kernel's directory entry on "valid"
 KERNEL_SIZE=$(stat -c %s "$K")
@@ -372,4 +394,5 @@ dd if="$K" bs=1 skip="$(ph_field "$K" 0 0)" count=32 of="$f" seek="$(ph_field "$
 dd if="$K" bs=1 skip="$(ph_field "$K" 1 0)" count=32 of="$f" seek="$(ph_field "$K" 0 0)" conv=notrunc status=none
 kernel segments-out-of-order "ERROR: SEGMENTS OUT OF ORDER AT 0xC0000000"
 
+cat "$here/found.txt" >>"$list"
 echo "$(wc -l <"$list") volumes in $out"
