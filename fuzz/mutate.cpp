@@ -70,7 +70,7 @@ uint32_t interesting(uint32_t old)
 void boot_sector(const Volume& v)
 {
     static const uint32_t fields[][2] = {{0x0B, 2}, {0x0D, 1}, {0x0E, 2}, {0x10, 1}, {0x11, 2},
-                                         {0x13, 2}, {0x16, 2}, {0x20, 4}};
+                                         {0x13, 2}, {0x15, 1}, {0x16, 2}, {0x20, 4}};
     const uint32_t* f = fields[below(sizeof fields / sizeof fields[0])];
     put(v, f[0], interesting(get(v, f[0], f[1])), f[1]);
 }

@@ -2,6 +2,7 @@
 // cluster chains and ATA errors end in one "ERROR:" line and the halt.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "elf.h"
@@ -99,7 +100,7 @@ std::vector<uint32_t> cluster_reads()
 loader::Bpb bpb(uint32_t spc, uint32_t reserved, uint32_t fats, uint32_t root, uint32_t spf,
                 uint32_t total)
 {
-    return {512, spc, reserved, fats, root, spf, total};
+    return {512, spc, reserved, fats, root, spf, total, 0xF0};
 }
 
 // Runs checkBpb; returns "" when it passes, else the error line it wrote.
@@ -135,10 +136,12 @@ TEST(LoaderBootSector, AnUnsoundFieldEndsInItsErrorBeforeAnyOtherRead)
         {0x0D, 8, 255, "ERROR: BAD SECTORS PER CLUSTER 255"},
         {0x0E, 16, 0, "ERROR: BAD RESERVED SECTORS 0"},
         {0x10, 8, 0, "ERROR: BAD NUMBER OF FATS 0"},
+        {0x15, 8, 0, "ERROR: BAD MEDIA BYTE 0x0"},
+        {0x15, 8, 0xF7, "ERROR: BAD MEDIA BYTE 0xF7"},
         {0x16, 16, 0, "ERROR: BAD SECTORS PER FAT 0"},
         {0x11, 16, 0, "ERROR: BAD ROOT DIR ENTRIES 0"},
         {0x11, 16, 17, "ERROR: BAD ROOT DIR ENTRIES 17"},
-        {0x11, 16, 8176, "ERROR: BAD ROOT DIR ENTRIES 8176"},
+        {0x11, 16, 65535, "ERROR: BAD ROOT DIR ENTRIES 65535"},
         {0x16, 16, 65535, "ERROR: FAT AREA TOO LARGE 131070"},
         {0x13, 16, 0, "ERROR: BAD TOTAL SECTORS 0"},     // and the 32-bit count is 0 too
         {0x13, 16, 33, "ERROR: BAD TOTAL SECTORS 33"},   // no room for one cluster
@@ -182,9 +185,15 @@ TEST(LoaderBootSector, TheLimitsThemselvesAreSound)
     // 339 data clusters.
     EXPECT_EQ(check(bpb(1, 1, 2, 224, 1, 17 + 339)), "");
     EXPECT_EQ(check(bpb(1, 1, 2, 224, 1, 17 + 340)), "ERROR: FAT TOO SMALL FOR CLUSTERS 340");
-    // 255 root directory sectors, one transfer; 256 are not.
+    // Every whole number of root directory sectors, up to 4095 (65520
+    // entries), whatever one command can read.
     EXPECT_EQ(check(bpb(1, 1, 2, 4080, 9, 2880)), "");
-    EXPECT_EQ(check(bpb(1, 1, 2, 4096, 9, 2880)), "ERROR: BAD ROOT DIR ENTRIES 4096");
+    EXPECT_EQ(check(bpb(1, 1, 2, 4096, 9, 2880)), "");
+    EXPECT_EQ(check(bpb(1, 1, 2, 65520, 12, 4119 + 4084)), "");
+    EXPECT_EQ(check(bpb(1, 1, 2, 65535, 12, 65535)), "ERROR: BAD ROOT DIR ENTRIES 65535");
+    // The largest directory behind FATs that end it right at 0xC0000000.
+    EXPECT_EQ(check(bpb(1, 1, 2, 65520, 1984, 8065)), "");
+    EXPECT_EQ(check(bpb(1, 1, 2, 65520, 1985, 8067)), "ERROR: FAT AREA TOO LARGE 3970");
     // FATs and directory ending right at 0xC0000000: 8050 + 14 sectors.
     EXPECT_EQ(check(bpb(1, 1, 1, 224, 8050, 8065 + 4084)), "");
     EXPECT_EQ(check(bpb(1, 1, 1, 224, 8051, 65535)), "ERROR: FAT AREA TOO LARGE 8051");
@@ -192,6 +201,20 @@ TEST(LoaderBootSector, TheLimitsThemselvesAreSound)
     // Room for exactly one cluster after sector 33.
     EXPECT_EQ(check(bpb(4, 1, 2, 224, 9, 37)), "");
     EXPECT_EQ(check(bpb(4, 1, 2, 224, 9, 36)), "ERROR: BAD TOTAL SECTORS 36");
+}
+
+TEST(LoaderBootSector, TheMediaByteIsOneTheFormatDefines)
+{
+    for (uint32_t media = 0; media <= 0xFF; media++) {
+        loader::Bpb b = bpb(1, 1, 2, 224, 9, 2880);
+        b.media = media;
+        bool defined = media == 0xF0 || media >= 0xF8;
+        char line[32];
+        std::snprintf(line, sizeof line, "ERROR: BAD MEDIA BYTE 0x%X", media);
+        EXPECT_EQ(check(b), defined ? "" : line);
+    }
+    Bytes disk = kernel_volume();
+    EXPECT_EQ(loader::readBpb(disk.data()).media, 0xF0u);
 }
 
 TEST(LoaderBootSector, TheTotalIsTheShortCountOrElseTheLongOne)
@@ -446,6 +469,70 @@ TEST(LoaderAta, AFaultNamesTheSectorThatFailed)
     EXPECT_EQ(*fixed(0xBFC10000), 19);
     EXPECT_EQ(*fixed(0xBFC10000 + 1023), 20);
     EXPECT_EQ(*fixed(0xBFC10000 + 1024), 0xEE);
+}
+
+TEST(LoaderAta, ARunOfSectorsIsReadInCommandsOfAtMost255)
+{
+    Bytes disk(512 * 600);
+    for (size_t i = 0; i < disk.size(); i++)
+        disk[i] = static_cast<uint8_t>(i / 512 + i % 7);
+    const std::pair<uint32_t, std::vector<uint32_t>> runs[] = {
+        {0, {}}, {1, {1}}, {255, {255}}, {256, {255, 1}}, {511, {255, 255, 1}},
+    };
+    for (const auto& run : runs) {
+        hwsim::reset();
+        hwsim::set_tracing(false);
+        hwsim::ata_attach(disk, {0});
+        std::memset(fixed(0xBFC10000), 0xEE, 512 * 513);
+        loader::readSectorRun(3, run.first, fixed(0xBFC10000));
+        std::vector<uint32_t> counts, lbas, expected_lbas;
+        for (const hwsim::AtaCommand& c : hwsim::ata_commands()) {
+            counts.push_back(c.count);
+            lbas.push_back(c.lba);
+        }
+        for (uint32_t i = 0, lba = 3; i < run.second.size(); lba += run.second[i++])
+            expected_lbas.push_back(lba);
+        EXPECT_EQ(counts, run.second) << run.first;
+        EXPECT_EQ(lbas, expected_lbas) << run.first;
+        EXPECT_EQ(std::memcmp(fixed(0xBFC10000), &disk[3 * 512], 512 * run.first), 0) << run.first;
+        EXPECT_EQ(*fixed(0xBFC10000 + 512 * run.first), 0xEE) << run.first;
+    }
+}
+
+TEST(LoaderAta, ARootDirectoryOfMoreThan255SectorsIsListedWhole)
+{
+    // The standard layout with 4096 root entries (sectors 19 to 274, data
+    // from 275) and the kernel in entry 4080, the first of the sector that
+    // the second command reads; 4080 files before it.
+    Bytes small = kernel_volume();
+    const uint32_t root_sectors = 256, data = 19 + root_sectors;
+    Bytes disk(512 * 2880);
+    std::copy(small.begin(), small.begin() + ROOT_OFFSET, disk.begin());
+    put16(disk, 0x11, 4096);
+    std::copy(small.begin() + 33 * 512, small.begin() + (33 + 2880 - data) * 512,
+              disk.begin() + data * 512);
+    for (uint32_t i = 0; i < 4080; i++) {
+        char name[12];
+        std::snprintf(name, sizeof name, "F%04u   TXT", i);
+        std::memcpy(&disk[ROOT_OFFSET + 32 * i], name, 11);
+        disk[ROOT_OFFSET + 32 * i + 0x0B] = 0x20;
+    }
+    std::copy(small.begin() + ROOT_OFFSET, small.begin() + ROOT_OFFSET + 32,
+              disk.begin() + ROOT_OFFSET + 32 * 4080);
+    EXPECT_EQ(boot(disk), 0xC0000010u);
+    const std::vector<hwsim::AtaCommand>& c = hwsim::ata_commands();
+    ASSERT_GE(c.size(), 3u);
+    EXPECT_EQ(c[1].lba, 19u);
+    EXPECT_EQ(c[1].count, 255);
+    EXPECT_EQ(c[2].lba, 274u);
+    EXPECT_EQ(c[2].count, 1);
+    EXPECT_EQ(c[3].lba, data);   // cluster 2
+    Rows rows = screen_rows();
+    ASSERT_GE(rows.size(), 6u);
+    EXPECT_EQ(rows[rows.size() - 6], "F4079.TXT 0");
+    EXPECT_EQ(rows[rows.size() - 5].substr(0, 9), "KRNL.VOX ");
+    // The image follows the 4081 entries listed: 0xBFC12400 + 4081 * 32.
+    EXPECT_EQ(rows.back(), "KRNL.VOX loaded at 0xBFC32220");
 }
 
 TEST(LoaderAta, ABadKernelSectorEndsTheLoadAfterTheListing)

@@ -106,9 +106,37 @@ TEST(LoaderElf, TheHeaderMustBeA32BitLittleEndian386One)
     b = elf;
     put16(b, 0x12, 62);
     EXPECT_EQ(check(b), "ERROR: BAD ELF MACHINE 62");
-    b = elf;
-    put16(b, 0x2A, 16);
-    EXPECT_EQ(check(b), "ERROR: BAD ELF PHENTSIZE 16");
+}
+
+TEST(LoaderElf, AProgramHeaderIsExactly32Bytes)
+{
+    // Read with another stride, the table would skip or misread segments
+    // and a broken kernel would run.
+    Bytes elf = kernel();
+    for (uint16_t size : {0, 16, 31, 33, 40, 64, 0xFFFF}) {
+        Bytes b = elf;
+        put16(b, 0x2A, size);
+        EXPECT_EQ(check(b), "ERROR: BAD PROGRAM HEADER SIZE " + std::to_string(size));
+    }
+    // Without headers the size says nothing; nothing then holds the entry.
+    Bytes none = make_elf(0xC0000000, {});
+    put16(none, 0x2A, 40);
+    EXPECT_EQ(check(none), "ERROR: ENTRY OUTSIDE CODE SEGMENTS 0xC0000000");
+}
+
+TEST(LoaderElf, ATableAtAnOddOffsetIsReadAsWell)
+{
+    // The table copied behind the file, one byte past its end.
+    Bytes elf = kernel();
+    uint32_t phoff = static_cast<uint32_t>(elf.size()) + 1;
+    Bytes moved = elf;
+    moved.push_back(0xCC);
+    moved.insert(moved.end(), elf.begin() + PH, elf.begin() + PH + 2 * 32);
+    put32(moved, 0x1C, phoff);
+    std::memset(&moved[PH], 0xCC, 2 * 32);   // the old table is gone
+    EXPECT_EQ(check(moved), "");
+    put32(moved, phoff + 32 + 0x08, 0xC00001FF);   // and its fields are the ones read
+    EXPECT_EQ(check(moved), "ERROR: SEGMENTS OVERLAP AT 0xC00001FF");
 }
 
 TEST(LoaderElf, TheProgramHeaderTableLiesInsideTheFile)
@@ -192,11 +220,83 @@ TEST(LoaderElf, HeadersThatPlaceNothingAreSkippedUnchecked)
     Bytes elf = with_segments(0xC0000000, {
         {0x6474E551, 0, 0, {}, 6},                     // PT_GNU_STACK
         {4, 0, 0x10, bytes(0x10, 3), 4},               // a note at 0
-        {1, 0xBFC01000, 0, bytes(0x10, 4)},            // loadable, but empty
+        {1, 0xBFC01000, 0, {}},                        // loadable, but empty
         {1, 0xC0000000, 0x40, bytes(0x40, 5)},
     });
     put32(elf, PH + 32 * 1 + 0x04, 0xFFFFFFFF);        // the note's bytes nowhere
     EXPECT_EQ(check(elf), "");
+}
+
+TEST(LoaderElf, EveryLoadableHeadersFileSizeIsWithinItsMemorySize)
+{
+    // Also when the memory size is 0 and the header places nothing else.
+    for (uint32_t filesz : {1u, 0x100u}) {
+        Bytes elf = with_segments(0xC0000000, {{1, 0xC0000000, 0x100, bytes(0x100, 1)},
+                                               {1, 0xBFC01000, 0, bytes(filesz, 2)}});
+        EXPECT_EQ(check(elf), "ERROR: SEGMENT FILE SIZE ABOVE MEMORY SIZE AT 0xBFC01000") << filesz;
+    }
+    Bytes first = with_segments(0xC0000000, {{1, 0xC0100000, 0, bytes(0x100, 2)},
+                                             {1, 0xC0000000, 0x100, bytes(0x100, 1)}});
+    EXPECT_EQ(check(first), "ERROR: SEGMENT FILE SIZE ABOVE MEMORY SIZE AT 0xC0100000");
+    // A header that is not loadable places nothing and is not checked.
+    Bytes note = with_segments(0xC0000000, {{1, 0xC0000000, 0x100, bytes(0x100, 1)},
+                                            {4, 0xC0100000, 0, bytes(0x100, 2), 4}});
+    EXPECT_EQ(check(note), "");
+}
+
+TEST(LoaderElf, LoadableSegmentsComeInAscendingAddressOrder)
+{
+    // Apart, but the second below the first.
+    EXPECT_EQ(check(with_segments(0xC0000000, {{1, 0xC0001000, 0x100, bytes(0x100, 1), 6},
+                                               {1, 0xC0000000, 0x100, bytes(0x100, 2)}})),
+              "ERROR: SEGMENTS OUT OF ORDER AT 0xC0000000");
+    // Right behind each other, and an empty header between them at any address.
+    EXPECT_EQ(check(with_segments(0xC0000000, {{1, 0xC0000000, 0x100, bytes(0x100, 1)},
+                                               {1, 0xBFC01000, 0, {}},
+                                               {1, 0xC0000100, 0x100, bytes(0x10, 2), 6}})),
+              "");
+    // A third that fits the gap between the first two is out of order too.
+    EXPECT_EQ(check(with_segments(0xC0000000, {{1, 0xC0000000, 0x100, bytes(0x100, 1)},
+                                               {1, 0xC0002000, 0x100, bytes(0x10, 2), 6},
+                                               {1, 0xC0001000, 0x100, bytes(0x10, 3), 6}})),
+              "ERROR: SEGMENTS OUT OF ORDER AT 0xC0001000");
+}
+
+TEST(LoaderElf, SixtyFiveThousandFiveHundredThirtyFourSegmentsAreCheckedOnce)
+{
+    // One byte each at every 16th address, the entry in the first; then the
+    // last one moved onto the one before it, then below the first.
+    std::vector<Segment> segments;
+    for (uint32_t i = 0; i < 65534; i++)
+        segments.push_back({1, 0xC0000000 + 16 * i, 1, {static_cast<uint8_t>(i)}, i == 0 ? 5u : 6u});
+    Bytes elf = with_segments(0xC0000000, segments);
+    ASSERT_EQ(get16(elf, 0x2C), 65534);
+    EXPECT_EQ(check(elf), "");
+    const size_t last = PH + 32 * 65533 + 0x08;
+    put32(elf, last, 0xC0000000 + 16 * 65532);
+    EXPECT_EQ(check(elf), "ERROR: SEGMENTS OVERLAP AT 0xC00FFFC0");
+    put32(elf, last, 0xC0000008);
+    EXPECT_EQ(check(elf), "ERROR: SEGMENTS OUT OF ORDER AT 0xC0000008");
+}
+
+TEST(LoaderElf, HeadersAskingForDynamicLinkingAreRefused)
+{
+    // An interpreter or a dynamic section anywhere in the table: nothing
+    // here resolves symbols or relocates. Other types are skipped.
+    for (uint32_t type : {2u, 3u}) {
+        Bytes before = with_segments(0xC0000000, {{type, 0, 0x10, bytes(0x10, 2), 4},
+                                                  {1, 0xC0000000, 0x100, bytes(0x100, 1)}});
+        Bytes after = with_segments(0xC0000000, {{1, 0xC0000000, 0x100, bytes(0x100, 1)},
+                                                 {type, 0, 0x10, bytes(0x10, 2), 4}});
+        std::string line = "ERROR: KERNEL NEEDS DYNAMIC LINKING, HEADER TYPE " + std::to_string(type);
+        EXPECT_EQ(check(before), line);
+        EXPECT_EQ(check(after), line);
+    }
+    for (uint32_t type : {0u, 4u, 6u, 7u, 0x6474E551u}) {
+        Bytes other = with_segments(0xC0000000, {{1, 0xC0000000, 0x100, bytes(0x100, 1)},
+                                                 {type, 0, 0x10, bytes(0x10, 2), 4}});
+        EXPECT_EQ(check(other), "") << type;
+    }
 }
 
 TEST(LoaderElf, NothingIsPlacedWhenALaterSegmentIsUnsound)

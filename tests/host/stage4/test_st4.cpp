@@ -355,7 +355,7 @@ TEST(Loader, AChainStartingAtAnEndMarkIsShorterThanTheFile)
 TEST(Loader, SkipsHeadersThatAreNotLoadableOrEmpty)
 {
     Bytes kernel = make_elf(0xC0000000, {{4, 0xC0100000, 16, pattern(16, 3)},    // a note
-                                         {1, 0xC0101000, 0, pattern(16, 4)},     // empty
+                                         {1, 0xC0101000, 0, {}},                 // empty
                                          {1, 0xC0000000, 64, pattern(64, 5)}});
     std::memset(fixed(0xC0100000), 0xCC, 0x2000);
     Bytes disk = volume_with({{"KRNL.VOX", kernel}});
