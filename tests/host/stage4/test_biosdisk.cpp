@@ -14,6 +14,7 @@
 #include "fixed_memory.h"
 #include "hw/machine.h"
 #include "hw_host.h"
+#include "loader_run.h"
 #include "stage4/biosdisk.h"
 #include "stage4/disk.h"
 #include "stage4/st4.h"
@@ -22,28 +23,8 @@
 #include "volume.h"
 
 using namespace testing_support;
-typedef std::vector<std::string> Rows;
 
 namespace {
-
-const std::string HALT = "Nothing left to do. Halt.";
-
-Bytes pattern(size_t n, uint8_t seed)
-{
-    Bytes b(n);
-    for (size_t i = 0; i < n; i++)
-        b[i] = static_cast<uint8_t>(seed + i * 3 + (i >> 9));
-    return b;
-}
-
-// Three clusters of the standard layout: sectors 33, 34 and 35.
-Bytes small_kernel()
-{
-    return make_elf(0xC0000010, {{1, 0xC0000000, 1000, pattern(1000, 1)},
-                                 {1, 0xC0001000, 0x400, pattern(0x100, 9), 6}});
-}
-
-Bytes kernel_volume() { return make_volume({{write_file("kernel", small_kernel()), "KRNL.VOX"}}); }
 
 // A disk whose every byte tells its sector.
 Bytes numbered_disk(uint32_t sectors)
@@ -82,16 +63,6 @@ uint32_t boot_bios(const Bytes& disk, hwsim::BiosDiskOptions options = {}, uint8
     return 0;
 }
 
-// The rows from the error line on, when the screen ends in exactly one
-// "ERROR:" line, a blank line and the halt line.
-std::string error_line()
-{
-    Rows rows = screen_rows();
-    if (rows.size() < 3 || rows.back() != HALT || !rows[rows.size() - 2].empty())
-        return "(no halt)";
-    return rows[rows.size() - 3];
-}
-
 // Reads through ReadSectors with the BIOS path open on `drive`; returns the
 // error line, or "" when the read ended.
 std::string read_bios(uint32_t lba, uint32_t count, uint8_t drive = 0x80)
@@ -113,15 +84,6 @@ std::vector<std::pair<uint32_t, uint32_t>> reads()
         if (c.function == 0x02 || c.function == 0x42)
             r.push_back({c.lba, c.count});
     return r;
-}
-
-void expect_segments_placed(const Bytes& elf)
-{
-    for (const ProgramHeader& ph : program_headers(elf)) {
-        if (ph.type != 1 || ph.memsz == 0)
-            continue;
-        ASSERT_EQ(std::memcmp(fixed(ph.vaddr), &elf[ph.offset], ph.filesz), 0) << std::hex << ph.vaddr;
-    }
 }
 
 size_t alt_status_reads()

@@ -1,6 +1,6 @@
-// The loader against unsound kernel files: the ELF header, the program
-// header table and every loadable segment are checked against the loaded
-// image and the kernel range before anything is placed.
+// The loader against kernel files: the ELF header, the program header table
+// and every loadable segment are checked against the loaded image and the
+// kernel range before anything is placed.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,34 +9,25 @@
 #include "elf.h"
 #include "fake_ata.h"
 #include "fixed_memory.h"
+#include "hw/machine.h"
 #include "hw_host.h"
+#include "loader_run.h"
 #include "stage4/st4.h"
 #include "stage4/term.h"
 #include "text_screen.h"
 #include "volume.h"
 
 using namespace testing_support;
-typedef std::vector<std::string> Rows;
 
 namespace {
+const uint32_t SCRATCH = machine::FAT_SCRATCH + 0x10000;   // where checkElf reads the images from
+const size_t PH = 52;                                       // the first program header
 
-const uint32_t SCRATCH = 0xBFC20000;   // where checkElf reads the images from
-const size_t PH = 52;                  // the first program header
-const std::string HALT = "Nothing left to do. Halt.";
-
-Bytes bytes(size_t n, uint8_t seed)
-{
-    Bytes b(n);
-    for (size_t i = 0; i < n; i++)
-        b[i] = static_cast<uint8_t>(seed + i * 3);
-    return b;
-}
-
-// Code at 0xC0000000 (entry 0xC0000010), data with a zero tail.
+// Code at the kernel's base (entry 0x10 in), data with a zero tail.
 Bytes kernel()
 {
-    return make_elf(0xC0000010, {{1, 0xC0000000, 0x200, bytes(0x200, 1)},
-                                 {1, 0xC0001000, 0x400, bytes(0x80, 7), 6}});
+    return make_elf(machine::KERNEL_BASE + 0x10, {{1, machine::KERNEL_BASE, 0x200, pattern(0x200, 1)},
+                                                  {1, machine::KERNEL_BASE + 0x1000, 0x400, pattern(0x80, 7), 6}});
 }
 
 // Runs checkElf on the first `length` bytes of `elf` (all of it by default);
@@ -68,21 +59,6 @@ Bytes with_ph(Bytes elf, int i, size_t field, uint32_t value)
 Bytes with_segments(uint32_t entry, const std::vector<Segment>& segments)
 {
     return make_elf(entry, segments);
-}
-
-uint32_t boot(const Bytes& disk)
-{
-    hwsim::reset();
-    hwsim::ata_attach(disk);
-    loader::clearScreen();
-    try {
-        st4main();
-    } catch (const hwsim::Entry& e) {
-        return e.address;
-    } catch (const hwsim::Halt&) {
-        return 0;
-    }
-    return 0;
 }
 
 } // namespace
@@ -211,7 +187,7 @@ TEST(LoaderElf, TheEntryLiesInALoadedExecutableSegment)
     EXPECT_EQ(entry(0xBFFFFFFF), "ERROR: ENTRY OUTSIDE CODE SEGMENTS 0xBFFFFFFF");
     EXPECT_EQ(entry(0xC0001000), "ERROR: ENTRY OUTSIDE CODE SEGMENTS 0xC0001000");   // data
     // An executable header that is not loadable holds no entry.
-    Bytes note = with_segments(0xC0000000, {{4, 0xC0000000, 0x10, bytes(0x10, 2), 5}});
+    Bytes note = with_segments(0xC0000000, {{4, 0xC0000000, 0x10, pattern(0x10, 2), 5}});
     EXPECT_EQ(check(note), "ERROR: ENTRY OUTSIDE CODE SEGMENTS 0xC0000000");
 }
 
@@ -219,9 +195,9 @@ TEST(LoaderElf, HeadersThatPlaceNothingAreSkippedUnchecked)
 {
     Bytes elf = with_segments(0xC0000000, {
         {0x6474E551, 0, 0, {}, 6},                     // PT_GNU_STACK
-        {4, 0, 0x10, bytes(0x10, 3), 4},               // a note at 0
+        {4, 0, 0x10, pattern(0x10, 3), 4},               // a note at 0
         {1, 0xBFC01000, 0, {}},                        // loadable, but empty
-        {1, 0xC0000000, 0x40, bytes(0x40, 5)},
+        {1, 0xC0000000, 0x40, pattern(0x40, 5)},
     });
     put32(elf, PH + 32 * 1 + 0x04, 0xFFFFFFFF);        // the note's bytes nowhere
     EXPECT_EQ(check(elf), "");
@@ -231,34 +207,34 @@ TEST(LoaderElf, EveryLoadableHeadersFileSizeIsWithinItsMemorySize)
 {
     // Also when the memory size is 0 and the header places nothing else.
     for (uint32_t filesz : {1u, 0x100u}) {
-        Bytes elf = with_segments(0xC0000000, {{1, 0xC0000000, 0x100, bytes(0x100, 1)},
-                                               {1, 0xBFC01000, 0, bytes(filesz, 2)}});
+        Bytes elf = with_segments(0xC0000000, {{1, 0xC0000000, 0x100, pattern(0x100, 1)},
+                                               {1, 0xBFC01000, 0, pattern(filesz, 2)}});
         EXPECT_EQ(check(elf), "ERROR: SEGMENT FILE SIZE ABOVE MEMORY SIZE AT 0xBFC01000") << filesz;
     }
-    Bytes first = with_segments(0xC0000000, {{1, 0xC0100000, 0, bytes(0x100, 2)},
-                                             {1, 0xC0000000, 0x100, bytes(0x100, 1)}});
+    Bytes first = with_segments(0xC0000000, {{1, 0xC0100000, 0, pattern(0x100, 2)},
+                                             {1, 0xC0000000, 0x100, pattern(0x100, 1)}});
     EXPECT_EQ(check(first), "ERROR: SEGMENT FILE SIZE ABOVE MEMORY SIZE AT 0xC0100000");
     // A header that is not loadable places nothing and is not checked.
-    Bytes note = with_segments(0xC0000000, {{1, 0xC0000000, 0x100, bytes(0x100, 1)},
-                                            {4, 0xC0100000, 0, bytes(0x100, 2), 4}});
+    Bytes note = with_segments(0xC0000000, {{1, 0xC0000000, 0x100, pattern(0x100, 1)},
+                                            {4, 0xC0100000, 0, pattern(0x100, 2), 4}});
     EXPECT_EQ(check(note), "");
 }
 
 TEST(LoaderElf, LoadableSegmentsComeInAscendingAddressOrder)
 {
     // Apart, but the second below the first.
-    EXPECT_EQ(check(with_segments(0xC0000000, {{1, 0xC0001000, 0x100, bytes(0x100, 1), 6},
-                                               {1, 0xC0000000, 0x100, bytes(0x100, 2)}})),
+    EXPECT_EQ(check(with_segments(0xC0000000, {{1, 0xC0001000, 0x100, pattern(0x100, 1), 6},
+                                               {1, 0xC0000000, 0x100, pattern(0x100, 2)}})),
               "ERROR: SEGMENTS OUT OF ORDER AT 0xC0000000");
     // Right behind each other, and an empty header between them at any address.
-    EXPECT_EQ(check(with_segments(0xC0000000, {{1, 0xC0000000, 0x100, bytes(0x100, 1)},
+    EXPECT_EQ(check(with_segments(0xC0000000, {{1, 0xC0000000, 0x100, pattern(0x100, 1)},
                                                {1, 0xBFC01000, 0, {}},
-                                               {1, 0xC0000100, 0x100, bytes(0x10, 2), 6}})),
+                                               {1, 0xC0000100, 0x100, pattern(0x10, 2), 6}})),
               "");
     // A third that fits the gap between the first two is out of order too.
-    EXPECT_EQ(check(with_segments(0xC0000000, {{1, 0xC0000000, 0x100, bytes(0x100, 1)},
-                                               {1, 0xC0002000, 0x100, bytes(0x10, 2), 6},
-                                               {1, 0xC0001000, 0x100, bytes(0x10, 3), 6}})),
+    EXPECT_EQ(check(with_segments(0xC0000000, {{1, 0xC0000000, 0x100, pattern(0x100, 1)},
+                                               {1, 0xC0002000, 0x100, pattern(0x10, 2), 6},
+                                               {1, 0xC0001000, 0x100, pattern(0x10, 3), 6}})),
               "ERROR: SEGMENTS OUT OF ORDER AT 0xC0001000");
 }
 
@@ -284,25 +260,25 @@ TEST(LoaderElf, HeadersAskingForDynamicLinkingAreRefused)
     // An interpreter or a dynamic section anywhere in the table: nothing
     // here resolves symbols or relocates. Other types are skipped.
     for (uint32_t type : {2u, 3u}) {
-        Bytes before = with_segments(0xC0000000, {{type, 0, 0x10, bytes(0x10, 2), 4},
-                                                  {1, 0xC0000000, 0x100, bytes(0x100, 1)}});
-        Bytes after = with_segments(0xC0000000, {{1, 0xC0000000, 0x100, bytes(0x100, 1)},
-                                                 {type, 0, 0x10, bytes(0x10, 2), 4}});
+        Bytes before = with_segments(0xC0000000, {{type, 0, 0x10, pattern(0x10, 2), 4},
+                                                  {1, 0xC0000000, 0x100, pattern(0x100, 1)}});
+        Bytes after = with_segments(0xC0000000, {{1, 0xC0000000, 0x100, pattern(0x100, 1)},
+                                                 {type, 0, 0x10, pattern(0x10, 2), 4}});
         std::string line = "ERROR: KERNEL NEEDS DYNAMIC LINKING, HEADER TYPE " + std::to_string(type);
         EXPECT_EQ(check(before), line);
         EXPECT_EQ(check(after), line);
     }
     for (uint32_t type : {0u, 4u, 6u, 7u, 0x6474E551u}) {
-        Bytes other = with_segments(0xC0000000, {{1, 0xC0000000, 0x100, bytes(0x100, 1)},
-                                                 {type, 0, 0x10, bytes(0x10, 2), 4}});
+        Bytes other = with_segments(0xC0000000, {{1, 0xC0000000, 0x100, pattern(0x100, 1)},
+                                                 {type, 0, 0x10, pattern(0x10, 2), 4}});
         EXPECT_EQ(check(other), "") << type;
     }
 }
 
 TEST(LoaderElf, NothingIsPlacedWhenALaterSegmentIsUnsound)
 {
-    Bytes elf = with_segments(0xC0000000, {{1, 0xC0000000, 0x100, bytes(0x100, 1)},
-                                           {1, 0xBFC01000, 0x100, bytes(0x100, 2), 6}});
+    Bytes elf = with_segments(0xC0000000, {{1, 0xC0000000, 0x100, pattern(0x100, 1)},
+                                           {1, 0xBFC01000, 0x100, pattern(0x100, 2), 6}});
     Bytes disk = make_volume({{write_file("kernel", elf), "KRNL.VOX"}});
     std::memset(fixed(0xC0000000), 0xAA, 0x1000);
     std::memset(fixed(0xBFC01000), 0x55, 0x3000);
@@ -379,26 +355,55 @@ TEST(LoaderElf, SegmentsThatShareABytePlaceNothing)
     EXPECT_EQ(check(with_ph(elf, 1, 0x08, 0xC00001FF)), "ERROR: SEGMENTS OVERLAP AT 0xC00001FF");
     EXPECT_EQ(check(with_ph(elf, 1, 0x08, 0xC0000200)), "");
     // A segment inside another, and one around it.
-    EXPECT_EQ(check(with_segments(0xC0000010, {{1, 0xC0000000, 0x2000, bytes(0x20, 1)},
-                                               {1, 0xC0001000, 0x10, bytes(0x10, 2), 6}})),
+    EXPECT_EQ(check(with_segments(0xC0000010, {{1, 0xC0000000, 0x2000, pattern(0x20, 1)},
+                                               {1, 0xC0001000, 0x10, pattern(0x10, 2), 6}})),
               "ERROR: SEGMENTS OVERLAP AT 0xC0001000");
-    EXPECT_EQ(check(with_segments(0xC0001010, {{1, 0xC0001000, 0x20, bytes(0x20, 1)},
-                                               {1, 0xC0000000, 0x2000, bytes(0x10, 2), 6}})),
+    EXPECT_EQ(check(with_segments(0xC0001010, {{1, 0xC0001000, 0x20, pattern(0x20, 1)},
+                                               {1, 0xC0000000, 0x2000, pattern(0x10, 2), 6}})),
               "ERROR: SEGMENTS OVERLAP AT 0xC0000000");
     // Empty and non-loadable headers take no memory.
-    EXPECT_EQ(check(with_segments(0xC0000010, {{1, 0xC0000000, 0x100, bytes(0x20, 1)},
+    EXPECT_EQ(check(with_segments(0xC0000010, {{1, 0xC0000000, 0x100, pattern(0x20, 1)},
                                                {1, 0xC0000000, 0, {}, 6},
-                                               {4, 0xC0000000, 0x10, bytes(0x10, 2), 4}})),
+                                               {4, 0xC0000000, 0x10, pattern(0x10, 2), 4}})),
               "");
 }
 
 TEST(LoaderElf, TheEntryMustBeInTheFileBytesOfCode)
 {
     // Code of 0x100 file bytes and 0x100 of zero tail.
-    Bytes elf = with_segments(0xC00000FF, {{1, 0xC0000000, 0x200, bytes(0x100, 1)}});
+    Bytes elf = with_segments(0xC00000FF, {{1, 0xC0000000, 0x200, pattern(0x100, 1)}});
     EXPECT_EQ(check(elf), "");
     put32(elf, 0x18, 0xC0000100);
     EXPECT_EQ(check(elf), "ERROR: ENTRY OUTSIDE CODE SEGMENTS 0xC0000100");
     put32(elf, 0x18, 0xC00001FF);
     EXPECT_EQ(check(elf), "ERROR: ENTRY OUTSIDE CODE SEGMENTS 0xC00001FF");
+}
+
+TEST(LoaderElf, AFileThatIsNotElfShowsTheWordItFound)
+{
+    Bytes disk = volume_with({{"KRNL.VOX", Bytes{'h', 'e', 'l', 'l', 'o'}}});
+    EXPECT_EQ(boot(disk), 0u);
+    EXPECT_EQ(screen_rows(), concat(geometry_144(), {
+        "KRNL.VOX 5 <-- KERNEL",
+        "",
+        "Loading Kernel to temp location. Reloc 0xC0000000",
+        "",
+        "ERROR: ELF_MAGIC BORKED",
+        "Expected 0x464C457F got 0x6C6C6568",
+        "",
+        "Nothing left to do. Halt.",
+    }));
+}
+
+TEST(LoaderElf, SkipsHeadersThatAreNotLoadableOrEmpty)
+{
+    Bytes kernel = make_elf(0xC0000000, {{4, 0xC0100000, 16, pattern(16, 3)},    // a note
+                                         {1, 0xC0101000, 0, {}},                 // empty
+                                         {1, 0xC0000000, 64, pattern(64, 5)}});
+    std::memset(fixed(0xC0100000), 0xCC, 0x2000);
+    Bytes disk = volume_with({{"KRNL.VOX", kernel}});
+    EXPECT_EQ(boot(disk), 0xC0000000u);
+    for (uint32_t i = 0; i < 0x2000; i++)
+        ASSERT_EQ(*fixed(0xC0100000 + i), 0xCC) << i;
+    expect_segments_placed(kernel);
 }
