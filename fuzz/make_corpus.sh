@@ -18,6 +18,12 @@ list=$here/corpus.txt
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
+# The map's addresses (hw/memmap.h) the kernels and patches use.
+map() { sed -n "s/^#define MAP_$1 *\(0x[0-9A-Fa-f]*\).*/\1/p" "$here/../hw/memmap.h"; }
+KERNEL_BASE=$(map KERNEL_BASE)
+LOADER_BASE=$(map LOADER_BASE)
+hex() { printf '0x%X' $(($1)); }
+
 # Fixed dates and serial number, so that a rerun makes the same bytes.
 export MTOOLS_SKIP_CHECK=1 MTOOLS_NO_VFAT=0 SOURCE_DATE_EPOCH=946684800
 EPOCH=@$SOURCE_DATE_EPOCH
@@ -33,7 +39,7 @@ FAT=512
 ROOT=1536
 DATA_SECTOR=7
 
-# --- The tiny kernel: code at 0xC0000000, data with a zero tail, and a
+# --- The tiny kernel: code at the kernel's base, data with a zero tail, and a
 # non-loadable stack header, like the real kernel's; WORDS words of data.
 cat >"$work/kernel.S" <<'EOF'
         .text
@@ -47,13 +53,13 @@ start:  cli
         .space  0x400
         .section .note.GNU-stack, "", @progbits
 EOF
-cat >"$work/kernel.ld" <<'EOF'
+cat >"$work/kernel.ld" <<EOF
 ENTRY(start)
 PHDRS { text PT_LOAD FLAGS(5); data PT_LOAD FLAGS(6); stack PT_GNU_STACK FLAGS(6); }
 SECTIONS {
-    . = 0xC0000000;
+    . = $KERNEL_BASE;
     .text : { *(.text) } :text
-    . = 0xC0001000;
+    . = $(hex KERNEL_BASE+0x1000);
     .data : { *(.data) } :data
     .bss : { *(.bss) } :data
 }
@@ -367,7 +373,7 @@ f=$(elf elf-phoff-wraps); poke32 "$f" 0x1C 0xFFFFFFF0
 kernel elf-phoff-wraps "ERROR: PROGRAM HEADERS OUTSIDE FILE"
 f=$(elf segment-offset-wraps); poke32 "$f" $(ph_field "$f" 0 0x04) 0xFFFFFFF0
 kernel segment-offset-wraps "ERROR: SEGMENT OUTSIDE FILE AT 0xC0000000"
-f=$(elf segment-over-loader); poke32 "$f" $(ph_field "$f" 0 0x08) 0xBFC01000
+f=$(elf segment-over-loader); poke32 "$f" $(ph_field "$f" 0 0x08) "$LOADER_BASE"
 kernel segment-over-loader "ERROR: SEGMENT OUTSIDE KERNEL RANGE AT 0xBFC01000"
 f=$(elf segment-at-0); poke32 "$f" $(ph_field "$f" 0 0x08) 0
 kernel segment-at-0 "ERROR: SEGMENT OUTSIDE KERNEL RANGE AT 0x0"
@@ -379,14 +385,14 @@ f=$(elf filesz-above-memsz); poke32 "$f" $(ph_field "$f" 1 0x10) 0x1000
 kernel filesz-above-memsz "ERROR: SEGMENT FILE SIZE ABOVE MEMORY SIZE AT 0xC0001000"
 f=$(elf filesz-above-memsz-0); poke32 "$f" $(ph_field "$f" 1 0x10) 0x100; poke32 "$f" $(ph_field "$f" 1 0x14) 0
 kernel filesz-above-memsz-0 "ERROR: SEGMENT FILE SIZE ABOVE MEMORY SIZE AT 0xC0001000"
-f=$(elf entry-outside); poke32 "$f" 0x18 0xC0100000
+f=$(elf entry-outside); poke32 "$f" 0x18 $((KERNEL_BASE + 0x100000))
 kernel entry-outside "ERROR: ENTRY OUTSIDE CODE SEGMENTS 0xC0100000"
-f=$(elf entry-in-data); poke32 "$f" 0x18 0xC0001000
+f=$(elf entry-in-data); poke32 "$f" 0x18 $((KERNEL_BASE + 0x1000))
 kernel entry-in-data "ERROR: ENTRY OUTSIDE CODE SEGMENTS 0xC0001000"
 # The code segment given a zero tail up to the data, the entry in the tail.
-f=$(elf entry-in-zero-tail); poke32 "$f" $(ph_field "$f" 0 0x14) 0x1000; poke32 "$f" 0x18 0xC0000800
+f=$(elf entry-in-zero-tail); poke32 "$f" $(ph_field "$f" 0 0x14) 0x1000; poke32 "$f" 0x18 $((KERNEL_BASE + 0x800))
 kernel entry-in-zero-tail "ERROR: ENTRY OUTSIDE CODE SEGMENTS 0xC0000800"
-f=$(elf segments-overlap); poke32 "$f" $(ph_field "$f" 1 0x08) 0xC0000000
+f=$(elf segments-overlap); poke32 "$f" $(ph_field "$f" 1 0x08) "$KERNEL_BASE"
 kernel segments-overlap "ERROR: SEGMENTS OVERLAP AT 0xC0000000"
 # Code and data headers swapped: the data's first, the code's below it.
 f=$(elf segments-out-of-order)

@@ -2,15 +2,17 @@
 
 #include <algorithm>
 
+#include "hw/machine.h"
+
 namespace oracle {
 namespace {
 
 // The loader's memory map: FATs and root directory from FAT_SCRATCH, the
 // temporary image right behind the entries in use, all below KERNEL_BASE;
 // segments between KERNEL_BASE and the boot stack.
-const uint64_t FAT_SCRATCH = 0xBFC10000;
-const uint64_t KERNEL_BASE = 0xC0000000;
-const uint64_t BOOT_STACK_BOTTOM = 0xC03F0000;
+const uint64_t FAT_SCRATCH = machine::FAT_SCRATCH;
+const uint64_t KERNEL_BASE = machine::KERNEL_BASE;
+const uint64_t BOOT_STACK_BOTTOM = machine::STACK_BOTTOM;
 const uint64_t SECTOR = 512;
 
 struct Disk {

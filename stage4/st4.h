@@ -5,6 +5,7 @@
 // exercised on its own; st4main() runs them in order and never returns.
 #pragma once
 #include <stdint.h>
+#include "hw/machine.h"
 
 extern "C" {
 // Entry stub (st4asm.S): interrupts off, screen fill, st4main, halt loop.
@@ -16,14 +17,14 @@ void st4main();
 
 namespace loader {
 
-// Fixed places of the loader's buffers. The FAT scratch sectors, the root
-// directory and the temporary kernel image all end below KERNEL_BASE; the
-// kernel's segments lie from KERNEL_BASE up to the boot stack, which the
-// boot environment sets from BOOT_STACK_BOTTOM to 0xC03FFFF0.
-const uint32_t BPB_BUFFER = 0xBFC04000;
-const uint32_t FAT_SCRATCH = 0xBFC10000;
-const uint32_t KERNEL_BASE = 0xC0000000;
-const uint32_t BOOT_STACK_BOTTOM = 0xC03F0000;
+// Fixed places of the loader's buffers (the map's). The FAT scratch
+// sectors, the root directory and the temporary kernel image all end below
+// KERNEL_BASE; the kernel's segments lie from KERNEL_BASE up to the boot
+// stack, which the boot environment sets from BOOT_STACK_BOTTOM up.
+const uint32_t BPB_BUFFER = machine::BPB_BUFFER;
+const uint32_t FAT_SCRATCH = machine::FAT_SCRATCH;
+const uint32_t KERNEL_BASE = machine::KERNEL_BASE;
+const uint32_t BOOT_STACK_BOTTOM = machine::STACK_BOTTOM;
 const uint32_t ELF_MAGIC = 0x464C457F;
 
 // Every transfer moves 512-byte sectors, at most 255 of them a command.

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 
+#include "hw/machine.h"
 #include "elf.h"
 #include "qemu.h"
 #include "transcript.h"
@@ -109,13 +110,13 @@ KernelHalt boot_to_kernel_halt(const std::string& disk, double seconds)
     for (int polls = 0; polls < seconds * 10 && !stopped; polls++) {
         qemu::Cpu cpu = qemu::cpu(m);
         k.eip = cpu.eip;
-        k.halted = cpu.halted && cpu.eip >= 0xC0000000 && cpu.eip < 0xC0000010;
+        k.halted = cpu.halted && cpu.eip >= machine::KERNEL_BASE && cpu.eip < machine::KERNEL_BASE + 0x10;
         // The loader's own halt (an "ERROR:" line) ends the wait too.
-        stopped = k.halted || (cpu.halted && cpu.eip >= 0xBFC01000 && cpu.eip < 0xBFC04000);
+        stopped = k.halted || (cpu.halted && cpu.eip >= machine::LOADER_BASE && cpu.eip < machine::BPB_BUFFER);
         if (!stopped)
             qemu::sleep_ms(100);
     }
-    k.rows = system_volumes::text_rows(qemu::physical_memory(m, 0xB8000, 4000));
+    k.rows = system_volumes::text_rows(qemu::physical_memory(m, machine::TEXT_SCREEN, 4000));
     qemu::stop(m);
     return k;
 }
@@ -170,19 +171,19 @@ TEST(LoaderErrors, KernelsThatWouldRunWhatNoSegmentGivesAreRefused)
 {
     Bytes code(0x100, 0xF4);   // hlt
     std::string overlap = volume_with_kernel(
-        make_elf(0xC0000000, {{1, 0xC0000000, 0x100, code}, {1, 0xC0000080, 0x100, code, 6}}),
+        make_elf(machine::KERNEL_BASE, {{1, machine::KERNEL_BASE, 0x100, code}, {1, machine::KERNEL_BASE + 0x80, 0x100, code, 6}}),
         "overlap");
     EXPECT_EQ(last_rows_at_halt(overlap), ending("ERROR: SEGMENTS OVERLAP AT 0xC0000080"));
-    std::string tail = volume_with_kernel(make_elf(0xC0000100, {{1, 0xC0000000, 0x200, code}}), "tail");
+    std::string tail = volume_with_kernel(make_elf(machine::KERNEL_BASE + 0x100, {{1, machine::KERNEL_BASE, 0x200, code}}), "tail");
     EXPECT_EQ(last_rows_at_halt(tail), ending("ERROR: ENTRY OUTSIDE CODE SEGMENTS 0xC0000100"));
-    Bytes relocatable = tiny_kernel(0xC0000000);
+    Bytes relocatable = tiny_kernel(machine::KERNEL_BASE);
     put16(relocatable, 0x10, 1);
     EXPECT_EQ(last_rows_at_halt(volume_with_kernel(relocatable, "rel")), ending("ERROR: BAD ELF TYPE 1"));
 }
 
 TEST(LoaderErrors, ASegmentOverTheLoaderIsRefused)
 {
-    std::string disk = volume_with_kernel(tiny_kernel(0xBFC01000), "overloader");
+    std::string disk = volume_with_kernel(tiny_kernel(machine::LOADER_BASE), "overloader");
     EXPECT_EQ(last_rows_at_halt(disk), ending("ERROR: SEGMENT OUTSIDE KERNEL RANGE AT 0xBFC01000"));
 }
 
@@ -260,14 +261,14 @@ TEST(LoaderErrors, KernelsAskingForDynamicLinkingOrOutOfOrderAreRefused)
     Bytes code(0x100, 0xF4);   // hlt
     const Bytes interpreter = {'/', 'l', 'i', 'b', '/', 'l', 'd', '.', 's', 'o', 0};
     std::string interp = volume_with_kernel(
-        make_elf(0xC0000000, {{3, 0, 11, interpreter, 4}, {1, 0xC0000000, 0x100, code}}), "interp");
+        make_elf(machine::KERNEL_BASE, {{3, 0, 11, interpreter, 4}, {1, machine::KERNEL_BASE, 0x100, code}}), "interp");
     EXPECT_EQ(last_rows_at_halt(interp), ending("ERROR: KERNEL NEEDS DYNAMIC LINKING, HEADER TYPE 3"));
     std::string dynamic = volume_with_kernel(
-        make_elf(0xC0000000, {{1, 0xC0000000, 0x100, code}, {2, 0xC0000100, 8, Bytes(8, 0), 6}}),
+        make_elf(machine::KERNEL_BASE, {{1, machine::KERNEL_BASE, 0x100, code}, {2, machine::KERNEL_BASE + 0x100, 8, Bytes(8, 0), 6}}),
         "dynamic");
     EXPECT_EQ(last_rows_at_halt(dynamic), ending("ERROR: KERNEL NEEDS DYNAMIC LINKING, HEADER TYPE 2"));
     std::string order = volume_with_kernel(
-        make_elf(0xC0000000, {{1, 0xC0001000, 0x100, code, 6}, {1, 0xC0000000, 0x100, code}}), "order");
+        make_elf(machine::KERNEL_BASE, {{1, machine::KERNEL_BASE + 0x1000, 0x100, code, 6}, {1, machine::KERNEL_BASE, 0x100, code}}), "order");
     EXPECT_EQ(last_rows_at_halt(order), ending("ERROR: SEGMENTS OUT OF ORDER AT 0xC0000000"));
 }
 
@@ -313,24 +314,24 @@ TEST(LoaderLimits, SixtyFiveThousandFiveHundredThirtyFourProgramHeadersAreDecide
     // kernel's entry are printed: under -icount, 32 ns of guest time each.
     // Comparing every pair of segments made that over a minute.
     const Bytes halt = {0xFA, 0xF4, 0xEB, 0xFD};   // cli; hlt; jmp back to hlt
-    std::vector<Segment> segments = {{1, 0xC0000000, 32, halt}};
+    std::vector<Segment> segments = {{1, machine::KERNEL_BASE, 32, halt}};
     for (uint32_t i = 1; i < 65534; i++)
-        segments.push_back({1, 0xC0000000 + 32 * i, 1, {static_cast<uint8_t>(i)}, 6});
+        segments.push_back({1, machine::KERNEL_BASE + 32 * i, 1, {static_cast<uint8_t>(i)}, 6});
     std::string disk = system_volumes::make(
-        {{write_file("phdrs.vox", make_elf(0xC0000000, segments)), "KRNL.VOX"}}, "phdrs.img", 2880);
+        {{write_file("phdrs.vox", make_elf(machine::KERNEL_BASE, segments)), "KRNL.VOX"}}, "phdrs.img", 2880);
 
     uint32_t check = find_symbol(read_file(STAGE4_ELF), "loader::checkElf(unsigned char const*, unsigned int)").value;
     qemu::Machine m = qemu::start({disk, true, {}});
     auto executed = [&] { return qemu::qmp(m, "query-replay")["icount"].get<uint64_t>(); };
     qemu::break_at(m, check);
-    qemu::break_at(m, 0xC0000000);
+    qemu::break_at(m, machine::KERNEL_BASE);
     qemu::resume(m);
     bool checking = qemu::wait_stop(m, 60) && qemu::stopped_eip(m) == check;
     uint64_t at_check = executed();
     qemu::resume(m);
-    bool entered = qemu::wait_stop(m, 60) && qemu::stopped_eip(m) == 0xC0000000;
+    bool entered = qemu::wait_stop(m, 60) && qemu::stopped_eip(m) == machine::KERNEL_BASE;
     uint64_t at_entry = executed();
-    Rows rows = system_volumes::text_rows(qemu::physical_memory(m, 0xB8000, 4000));
+    Rows rows = system_volumes::text_rows(qemu::physical_memory(m, machine::TEXT_SCREEN, 4000));
     qemu::stop(m);
     ASSERT_TRUE(checking);
     ASSERT_TRUE(entered) << testing::PrintToString(rows);

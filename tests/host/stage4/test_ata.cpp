@@ -57,47 +57,47 @@ TEST(LoaderAta, StatusIsReadFifteenTimesBeforeEachStepEvenWhenReady)
 {
     hwsim::reset();
     hwsim::ata_attach(Bytes(512 * 4, 0x5A), {0});   // never busy
-    loader::ReadSectors(2, 1, fixed(0xBFC10000));
+    loader::ReadSectors(2, 1, fixed(machine::FAT_SCRATCH));
     std::vector<hwsim::Access> t = hwsim::trace_without_delays();
     // One status read ignored, fifteen polled, seven task-file writes,
     // then again one ignored and fifteen polled, then 256 data words.
     ASSERT_EQ(t.size(), 16u + 7 + 16 + 256);
     for (int i = 0; i < 16; i++)
-        EXPECT_EQ(t[i].port, 0x1F7) << i;
+        EXPECT_EQ(t[i].port, machine::ATA_STATUS) << i;
     std::vector<hwsim::Access> taskfile(t.begin() + 16, t.begin() + 23);
     std::vector<hwsim::Access> expected = {
-        hwsim::out8(0x1F6, 0xE0), hwsim::out8(0x1F1, 0x00), hwsim::out8(0x1F2, 1),
-        hwsim::out8(0x1F3, 2), hwsim::out8(0x1F4, 0), hwsim::out8(0x1F5, 0),
-        hwsim::out8(0x1F7, 0x20),
+        hwsim::out8(machine::ATA_DRIVE, 0xE0), hwsim::out8(machine::ATA_FEATURES, 0x00), hwsim::out8(machine::ATA_COUNT, 1),
+        hwsim::out8(machine::ATA_LBA_LOW, 2), hwsim::out8(machine::ATA_LBA_MID, 0), hwsim::out8(machine::ATA_LBA_HIGH, 0),
+        hwsim::out8(machine::ATA_STATUS, 0x20),
     };
     EXPECT_EQ(taskfile, expected);
     for (int i = 23; i < 39; i++)
-        EXPECT_EQ(t[i].port, 0x1F7) << i;
-    EXPECT_EQ(t[39], hwsim::in16(0x1F0, 0x5A5A));
-    EXPECT_EQ(*fixed(0xBFC10000 + 511), 0x5A);
+        EXPECT_EQ(t[i].port, machine::ATA_STATUS) << i;
+    EXPECT_EQ(t[39], hwsim::in16(machine::ATA_DATA, 0x5A5A));
+    EXPECT_EQ(*fixed(machine::FAT_SCRATCH + 511), 0x5A);
 }
 
 TEST(LoaderAta, WaitsOutABusyDriveAndSplitsTheLbaOverTheTaskFile)
 {
     hwsim::reset();
     hwsim::ata_attach(Bytes(512 * 8, 0), {40});   // busy for 40 reads
-    loader::ReadSectors(0x0ABCDEF1 & 0x3, 2, fixed(0xBFC10000));
+    loader::ReadSectors(0x0ABCDEF1 & 0x3, 2, fixed(machine::FAT_SCRATCH));
     ASSERT_EQ(hwsim::ata_commands().size(), 1u);
     EXPECT_EQ(hwsim::ata_commands()[0].count, 2);
 
     hwsim::reset();
     hwsim::ata_attach(Bytes(512, 0), {0});
     try {
-        loader::ReadSectors(0x0ABCDEF1, 0, fixed(0xBFC10000));   // 0: no words read
+        loader::ReadSectors(0x0ABCDEF1, 0, fixed(machine::FAT_SCRATCH));   // 0: no words read
     } catch (...) {
     }
     std::vector<hwsim::Access> t = hwsim::trace_without_delays();
     ASSERT_EQ(t.size(), 16u + 7);
-    EXPECT_EQ(t[16], hwsim::out8(0x1F6, 0xEA));
-    EXPECT_EQ(t[18], hwsim::out8(0x1F2, 0));
-    EXPECT_EQ(t[19], hwsim::out8(0x1F3, 0xF1));
-    EXPECT_EQ(t[20], hwsim::out8(0x1F4, 0xDE));
-    EXPECT_EQ(t[21], hwsim::out8(0x1F5, 0xBC));
+    EXPECT_EQ(t[16], hwsim::out8(machine::ATA_DRIVE, 0xEA));
+    EXPECT_EQ(t[18], hwsim::out8(machine::ATA_COUNT, 0));
+    EXPECT_EQ(t[19], hwsim::out8(machine::ATA_LBA_LOW, 0xF1));
+    EXPECT_EQ(t[20], hwsim::out8(machine::ATA_LBA_MID, 0xDE));
+    EXPECT_EQ(t[21], hwsim::out8(machine::ATA_LBA_HIGH, 0xBC));
 }
 
 TEST(LoaderAta, ADriveThatStaysBusyEndsInATimeoutAtTheBound)
@@ -129,14 +129,14 @@ TEST(LoaderAta, BusyUpToTheBoundIsWaitedOut)
     hwsim::reset();
     hwsim::set_tracing(false);
     hwsim::ata_attach(Bytes(512, 0x3C), {static_cast<int>(loader::ATA_WAIT_READS)});
-    loader::ReadSectors(0, 1, fixed(0xBFC10000));
-    EXPECT_EQ(*fixed(0xBFC10000 + 511), 0x3C);
+    loader::ReadSectors(0, 1, fixed(machine::FAT_SCRATCH));
+    EXPECT_EQ(*fixed(machine::FAT_SCRATCH + 511), 0x3C);
 
     hwsim::reset();
     hwsim::set_tracing(false);
     hwsim::ata_attach(Bytes(512, 0x3C), {static_cast<int>(loader::ATA_WAIT_READS) + 1});
     loader::clearScreen();
-    EXPECT_THROW(loader::ReadSectors(0, 1, fixed(0xBFC10000)), hwsim::Halt);
+    EXPECT_THROW(loader::ReadSectors(0, 1, fixed(machine::FAT_SCRATCH)), hwsim::Halt);
     EXPECT_EQ(error_line(), "ERROR: DISK TIMEOUT AT LBA 0");
 }
 
@@ -153,7 +153,7 @@ TEST(LoaderAta, ErrorAndDeviceFaultBitsEndTheLoad)
         EXPECT_TRUE(hwsim::every_access_delayed(hwsim::trace()));
         // Nothing was read from the data port.
         for (const hwsim::Access& a : hwsim::trace())
-            ASSERT_NE(a.port, 0x1F0);
+            ASSERT_NE(a.port, machine::ATA_DATA);
     }
 }
 
@@ -181,12 +181,12 @@ TEST(LoaderAta, AFaultNamesTheSectorThatFailed)
     hwsim::reset();
     hwsim::ata_attach(disk, options);
     loader::clearScreen();
-    std::memset(fixed(0xBFC10000), 0xEE, 14 * 512);
-    EXPECT_THROW(loader::ReadSectors(19, 14, fixed(0xBFC10000)), hwsim::Halt);
+    std::memset(fixed(machine::FAT_SCRATCH), 0xEE, 14 * 512);
+    EXPECT_THROW(loader::ReadSectors(19, 14, fixed(machine::FAT_SCRATCH)), hwsim::Halt);
     EXPECT_EQ(error_line(), "ERROR: DISK FAULT AT LBA 21");
-    EXPECT_EQ(*fixed(0xBFC10000), 19);
-    EXPECT_EQ(*fixed(0xBFC10000 + 1023), 20);
-    EXPECT_EQ(*fixed(0xBFC10000 + 1024), 0xEE);
+    EXPECT_EQ(*fixed(machine::FAT_SCRATCH), 19);
+    EXPECT_EQ(*fixed(machine::FAT_SCRATCH + 1023), 20);
+    EXPECT_EQ(*fixed(machine::FAT_SCRATCH + 1024), 0xEE);
 }
 
 TEST(LoaderAta, ARunOfSectorsIsReadInCommandsOfAtMost255)
@@ -201,8 +201,8 @@ TEST(LoaderAta, ARunOfSectorsIsReadInCommandsOfAtMost255)
         hwsim::reset();
         hwsim::set_tracing(false);
         hwsim::ata_attach(disk, {0});
-        std::memset(fixed(0xBFC10000), 0xEE, 512 * 513);
-        loader::readSectorRun(3, run.first, fixed(0xBFC10000));
+        std::memset(fixed(machine::FAT_SCRATCH), 0xEE, 512 * 513);
+        loader::readSectorRun(3, run.first, fixed(machine::FAT_SCRATCH));
         std::vector<uint32_t> counts, lbas, expected_lbas;
         for (const hwsim::AtaCommand& c : hwsim::ata_commands()) {
             counts.push_back(c.count);
@@ -212,8 +212,8 @@ TEST(LoaderAta, ARunOfSectorsIsReadInCommandsOfAtMost255)
             expected_lbas.push_back(lba);
         EXPECT_EQ(counts, run.second) << run.first;
         EXPECT_EQ(lbas, expected_lbas) << run.first;
-        EXPECT_EQ(std::memcmp(fixed(0xBFC10000), &disk[3 * 512], 512 * run.first), 0) << run.first;
-        EXPECT_EQ(*fixed(0xBFC10000 + 512 * run.first), 0xEE) << run.first;
+        EXPECT_EQ(std::memcmp(fixed(machine::FAT_SCRATCH), &disk[3 * 512], 512 * run.first), 0) << run.first;
+        EXPECT_EQ(*fixed(machine::FAT_SCRATCH + 512 * run.first), 0xEE) << run.first;
     }
 }
 
@@ -237,7 +237,7 @@ TEST(LoaderAta, ARootDirectoryOfMoreThan255SectorsIsListedWhole)
     }
     std::copy(small.begin() + ROOT_OFFSET, small.begin() + ROOT_OFFSET + 32,
               disk.begin() + ROOT_OFFSET + 32 * 4080);
-    EXPECT_EQ(boot(disk, {}, false), 0xC0000010u);
+    EXPECT_EQ(boot(disk, {}, false), (machine::KERNEL_BASE + 0x10));
     const std::vector<hwsim::AtaCommand>& c = hwsim::ata_commands();
     ASSERT_GE(c.size(), 3u);
     EXPECT_EQ(c[1].lba, 19u);

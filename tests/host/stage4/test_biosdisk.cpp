@@ -122,9 +122,9 @@ TEST(DiskProbe, AnAtaDiskAnswersAndEveryOtherMasterLeavesItToTheBios)
         {"a disk that stays busy: its reads time out", [&] { attach_ata(stuck); }, true, 0, bound},
         {"a disk showing a fault: its reads say so", [&] { attach_ata(fault); }, true, 0, 15},
         {"no controller: the bus floats", [] {}, false, -1, 15},
-        {"a controller that reads 0x7F", [] { hwsim::on_in(0x3F6, [](uint16_t) { return 0x7F; }); },
+        {"a controller that reads 0x7F", [] { hwsim::on_in(machine::ATA_ALT_STATUS, [](uint16_t) { return 0x7F; }); },
          false, -1, 15},
-        {"a controller with no drive", [] { hwsim::on_in(0x3F6, [](uint16_t) { return 0x00; }); },
+        {"a controller with no drive", [] { hwsim::on_in(machine::ATA_ALT_STATUS, [](uint16_t) { return 0x00; }); },
          false, -1, 15},
         {"a packet device (a CD drive)", [&] { attach_ata(packet); }, false, 1, 15 + 15},
         {"a drive that never answers IDENTIFY", [&] { attach_ata(silent); }, false, 1, 15 + bound},
@@ -140,7 +140,7 @@ TEST(DiskProbe, AnAtaDiskAnswersAndEveryOtherMasterLeavesItToTheBios)
         }
         EXPECT_EQ(alt_status_reads(), c.alt_reads) << c.what;
         EXPECT_TRUE(hwsim::every_access_delayed(hwsim::trace())) << c.what;
-        EXPECT_EQ(hwsim::trace()[0], hwsim::out8(0x1F6, 0xA0)) << c.what;   // the master, first
+        EXPECT_EQ(hwsim::trace()[0], hwsim::out8(machine::ATA_DRIVE, 0xA0)) << c.what;   // the master, first
     }
 }
 
@@ -151,10 +151,10 @@ TEST(DiskProbe, TheAnswerToIdentifyIsTakenWholeBeforeTheFirstRead)
     ASSERT_TRUE(loader::ataDriveAnswers());
     size_t words = 0;
     for (const hwsim::Access& a : hwsim::trace())
-        words += a.port == 0x1F0;
+        words += a.port == machine::ATA_DATA;
     EXPECT_EQ(words, 256u);
     // The drive offers nothing more, and takes a read next.
-    EXPECT_EQ(inb(0x3F6) & 0x08, 0);
+    EXPECT_EQ(inb(machine::ATA_ALT_STATUS) & 0x08, 0);
 }
 
 TEST(DiskProbe, TheSlowestDecisionStaysWithinAHundredMilliseconds)
@@ -164,7 +164,7 @@ TEST(DiskProbe, TheSlowestDecisionStaysWithinAHundredMilliseconds)
     // each under 1.25 us even on the ISA bus.
     hwsim::reset();
     uint32_t busy = loader::ATA_PROBE_READS - 1;
-    hwsim::on_in(0x3F6, [&](uint16_t) -> uint16_t { return busy > 0 ? (busy--, 0x80) : 0x50; });
+    hwsim::on_in(machine::ATA_ALT_STATUS, [&](uint16_t) -> uint16_t { return busy > 0 ? (busy--, 0x80) : 0x50; });
     EXPECT_FALSE(loader::ataDriveAnswers());
     EXPECT_EQ(alt_status_reads(), 2 * size_t{loader::ATA_PROBE_READS});
     EXPECT_LT(hwsim::trace().size() * 1.25, 100000.0);
@@ -173,7 +173,7 @@ TEST(DiskProbe, TheSlowestDecisionStaysWithinAHundredMilliseconds)
 TEST(BiosDisk, WithNoAtaDriveTheLoaderSaysSoAndLoadsThroughExtendedReads)
 {
     Bytes disk = kernel_volume();
-    EXPECT_EQ(boot_bios(disk), 0xC0000010u);
+    EXPECT_EQ(boot_bios(disk), (machine::KERNEL_BASE + 0x10));
     expect_segments_placed(small_kernel());
     size_t size = small_kernel().size();
     EXPECT_EQ(screen_rows(), (Rows{
@@ -197,7 +197,7 @@ TEST(BiosDisk, WithNoAtaDriveTheLoaderSaysSoAndLoadsThroughExtendedReads)
 
 TEST(BiosDisk, TheBootDriveIsTheOneRead)
 {
-    EXPECT_EQ(boot_bios(kernel_volume(), {}, 0x81), 0xC0000010u);
+    EXPECT_EQ(boot_bios(kernel_volume(), {}, 0x81), (machine::KERNEL_BASE + 0x10));
     EXPECT_EQ(screen_row(2), "No ATA drive answers: reading BIOS drive 0x81");
 }
 
@@ -245,7 +245,7 @@ TEST(BiosDisk, AShortReadGoesOnFromWhereTheBiosStopped)
 {
     hwsim::BiosDiskOptions five;
     five.most_per_read = 5;
-    EXPECT_EQ(boot_bios(kernel_volume(), five), 0xC0000010u);
+    EXPECT_EQ(boot_bios(kernel_volume(), five), (machine::KERNEL_BASE + 0x10));
     expect_segments_placed(small_kernel());
     EXPECT_EQ(reads()[1], (std::pair<uint32_t, uint32_t>{19, 14}));
     EXPECT_EQ(reads()[2], (std::pair<uint32_t, uint32_t>{24, 9}));
@@ -292,7 +292,7 @@ TEST(BiosDisk, AFloppysFirstFailedReadsAreTriedAgain)
 {
     hwsim::BiosDiskOptions o = floppy();
     o.failures = 2;   // media changed, twice
-    EXPECT_EQ(boot_bios(kernel_volume(), o, 0x00), 0xC0000010u);
+    EXPECT_EQ(boot_bios(kernel_volume(), o, 0x00), (machine::KERNEL_BASE + 0x10));
     std::vector<uint8_t> first;
     for (size_t i = 2; i < 7; i++)   // after the extensions check and the parameters
         first.push_back(hwsim::bios_disk_calls().at(i).function);

@@ -58,7 +58,7 @@ std::string test_name(const testing::TestParamInfo<CorpusVolume>& info)
     return name;
 }
 
-const uint32_t LOADER_IMAGE = 0xBFC01000;
+const uint32_t LOADER_IMAGE = machine::LOADER_BASE;
 const uint32_t LOADER_IMAGE_SIZE = 0x3000;
 const uint8_t LOADER_FILL = 0x55;
 const uint8_t KERNEL_FILL = 0xAA;

@@ -66,7 +66,7 @@ Bytes with_segments(uint32_t entry, const std::vector<Segment>& segments)
 TEST(LoaderElf, ASoundKernelPassesWithoutOutput)
 {
     EXPECT_EQ(check(kernel()), "");
-    EXPECT_EQ(check(make_elf(0xC0000000, {{1, 0xC0000000, 1, {0x90}}})), "");
+    EXPECT_EQ(check(make_elf(machine::KERNEL_BASE, {{1, machine::KERNEL_BASE, 1, {0x90}}})), "");
 }
 
 TEST(LoaderElf, TheHeaderMustBeA32BitLittleEndian386One)
@@ -95,7 +95,7 @@ TEST(LoaderElf, AProgramHeaderIsExactly32Bytes)
         EXPECT_EQ(check(b), "ERROR: BAD PROGRAM HEADER SIZE " + std::to_string(size));
     }
     // Without headers the size says nothing; nothing then holds the entry.
-    Bytes none = make_elf(0xC0000000, {});
+    Bytes none = make_elf(machine::KERNEL_BASE, {});
     put16(none, 0x2A, 40);
     EXPECT_EQ(check(none), "ERROR: ENTRY OUTSIDE CODE SEGMENTS 0xC0000000");
 }
@@ -111,7 +111,7 @@ TEST(LoaderElf, ATableAtAnOddOffsetIsReadAsWell)
     put32(moved, 0x1C, phoff);
     std::memset(&moved[PH], 0xCC, 2 * 32);   // the old table is gone
     EXPECT_EQ(check(moved), "");
-    put32(moved, phoff + 32 + 0x08, 0xC00001FF);   // and its fields are the ones read
+    put32(moved, phoff + 32 + 0x08, machine::KERNEL_BASE + 0x1FF);   // and its fields are the ones read
     EXPECT_EQ(check(moved), "ERROR: SEGMENTS OVERLAP AT 0xC00001FF");
 }
 
@@ -129,13 +129,13 @@ TEST(LoaderElf, TheProgramHeaderTableLiesInsideTheFile)
     EXPECT_EQ(check(b), "ERROR: PROGRAM HEADERS OUTSIDE FILE");
 
     // One byte of code after the header and the table.
-    Bytes one = make_elf(0xC0000000, {{1, 0xC0000000, 0x100, {0xF4}}});
+    Bytes one = make_elf(machine::KERNEL_BASE, {{1, machine::KERNEL_BASE, 0x100, {0xF4}}});
     ASSERT_EQ(one.size(), 85u);
     EXPECT_EQ(check(one, 85), "");
     EXPECT_EQ(check(one, 84), "ERROR: SEGMENT OUTSIDE FILE AT 0xC0000000");
     EXPECT_EQ(check(one, 83), "ERROR: PROGRAM HEADERS OUTSIDE FILE");
     // No headers at all: nothing holds the entry.
-    Bytes none = make_elf(0xC0000000, {});
+    Bytes none = make_elf(machine::KERNEL_BASE, {});
     EXPECT_EQ(check(none), "ERROR: ENTRY OUTSIDE CODE SEGMENTS 0xC0000000");
 }
 
@@ -158,18 +158,18 @@ TEST(LoaderElf, ASegmentLiesBetweenTheKernelBaseAndTheBootStack)
     Bytes elf = kernel();
     const std::pair<uint32_t, std::string> outside[] = {
         {0, "ERROR: SEGMENT OUTSIDE KERNEL RANGE AT 0x0"},
-        {0xBFC01000, "ERROR: SEGMENT OUTSIDE KERNEL RANGE AT 0xBFC01000"},   // the loader
-        {0xBFFFFFFF, "ERROR: SEGMENT OUTSIDE KERNEL RANGE AT 0xBFFFFFFF"},
-        {0xC03EFC01, "ERROR: SEGMENT OUTSIDE KERNEL RANGE AT 0xC03EFC01"},   // one byte into the stack
-        {0xC03F0000, "ERROR: SEGMENT OUTSIDE KERNEL RANGE AT 0xC03F0000"},
+        {machine::LOADER_BASE, "ERROR: SEGMENT OUTSIDE KERNEL RANGE AT 0xBFC01000"},   // the loader
+        {machine::FAT_SCRATCH + 0x3EFFFF, "ERROR: SEGMENT OUTSIDE KERNEL RANGE AT 0xBFFFFFFF"},
+        {machine::KERNEL_BASE + 0x3EFC01, "ERROR: SEGMENT OUTSIDE KERNEL RANGE AT 0xC03EFC01"},   // one byte into the stack
+        {machine::STACK_BOTTOM, "ERROR: SEGMENT OUTSIDE KERNEL RANGE AT 0xC03F0000"},
         {0xFFFFFF00, "ERROR: SEGMENT OUTSIDE KERNEL RANGE AT 0xFFFFFF00"},   // would wrap
     };
     for (const auto& c : outside)
         EXPECT_EQ(check(with_ph(elf, 1, 0x08, c.first)), c.second);
     // 0x400 bytes ending right below the stack.
     EXPECT_EQ(check(with_ph(elf, 1, 0x08, loader::BOOT_STACK_BOTTOM - 0x400)), "");
-    EXPECT_EQ(check(with_ph(elf, 1, 0x14, loader::BOOT_STACK_BOTTOM - 0xC0001000)), "");
-    EXPECT_EQ(check(with_ph(elf, 1, 0x14, loader::BOOT_STACK_BOTTOM - 0xC0001000 + 1)),
+    EXPECT_EQ(check(with_ph(elf, 1, 0x14, loader::BOOT_STACK_BOTTOM - (machine::KERNEL_BASE + 0x1000))), "");
+    EXPECT_EQ(check(with_ph(elf, 1, 0x14, loader::BOOT_STACK_BOTTOM - (machine::KERNEL_BASE + 0x1000) + 1)),
               "ERROR: SEGMENT OUTSIDE KERNEL RANGE AT 0xC0001000");
 }
 
@@ -181,23 +181,23 @@ TEST(LoaderElf, TheEntryLiesInALoadedExecutableSegment)
         put32(b, 0x18, e);
         return check(b);
     };
-    EXPECT_EQ(entry(0xC0000000), "");
-    EXPECT_EQ(entry(0xC00001FF), "");
-    EXPECT_EQ(entry(0xC0000200), "ERROR: ENTRY OUTSIDE CODE SEGMENTS 0xC0000200");
-    EXPECT_EQ(entry(0xBFFFFFFF), "ERROR: ENTRY OUTSIDE CODE SEGMENTS 0xBFFFFFFF");
-    EXPECT_EQ(entry(0xC0001000), "ERROR: ENTRY OUTSIDE CODE SEGMENTS 0xC0001000");   // data
+    EXPECT_EQ(entry(machine::KERNEL_BASE), "");
+    EXPECT_EQ(entry(machine::KERNEL_BASE + 0x1FF), "");
+    EXPECT_EQ(entry(machine::KERNEL_BASE + 0x200), "ERROR: ENTRY OUTSIDE CODE SEGMENTS 0xC0000200");
+    EXPECT_EQ(entry(machine::FAT_SCRATCH + 0x3EFFFF), "ERROR: ENTRY OUTSIDE CODE SEGMENTS 0xBFFFFFFF");
+    EXPECT_EQ(entry(machine::KERNEL_BASE + 0x1000), "ERROR: ENTRY OUTSIDE CODE SEGMENTS 0xC0001000");   // data
     // An executable header that is not loadable holds no entry.
-    Bytes note = with_segments(0xC0000000, {{4, 0xC0000000, 0x10, pattern(0x10, 2), 5}});
+    Bytes note = with_segments(machine::KERNEL_BASE, {{4, machine::KERNEL_BASE, 0x10, pattern(0x10, 2), 5}});
     EXPECT_EQ(check(note), "ERROR: ENTRY OUTSIDE CODE SEGMENTS 0xC0000000");
 }
 
 TEST(LoaderElf, HeadersThatPlaceNothingAreSkippedUnchecked)
 {
-    Bytes elf = with_segments(0xC0000000, {
+    Bytes elf = with_segments(machine::KERNEL_BASE, {
         {0x6474E551, 0, 0, {}, 6},                     // PT_GNU_STACK
         {4, 0, 0x10, pattern(0x10, 3), 4},               // a note at 0
-        {1, 0xBFC01000, 0, {}},                        // loadable, but empty
-        {1, 0xC0000000, 0x40, pattern(0x40, 5)},
+        {1, machine::LOADER_BASE, 0, {}},                        // loadable, but empty
+        {1, machine::KERNEL_BASE, 0x40, pattern(0x40, 5)},
     });
     put32(elf, PH + 32 * 1 + 0x04, 0xFFFFFFFF);        // the note's bytes nowhere
     EXPECT_EQ(check(elf), "");
@@ -207,34 +207,34 @@ TEST(LoaderElf, EveryLoadableHeadersFileSizeIsWithinItsMemorySize)
 {
     // Also when the memory size is 0 and the header places nothing else.
     for (uint32_t filesz : {1u, 0x100u}) {
-        Bytes elf = with_segments(0xC0000000, {{1, 0xC0000000, 0x100, pattern(0x100, 1)},
-                                               {1, 0xBFC01000, 0, pattern(filesz, 2)}});
+        Bytes elf = with_segments(machine::KERNEL_BASE, {{1, machine::KERNEL_BASE, 0x100, pattern(0x100, 1)},
+                                               {1, machine::LOADER_BASE, 0, pattern(filesz, 2)}});
         EXPECT_EQ(check(elf), "ERROR: SEGMENT FILE SIZE ABOVE MEMORY SIZE AT 0xBFC01000") << filesz;
     }
-    Bytes first = with_segments(0xC0000000, {{1, 0xC0100000, 0, pattern(0x100, 2)},
-                                             {1, 0xC0000000, 0x100, pattern(0x100, 1)}});
+    Bytes first = with_segments(machine::KERNEL_BASE, {{1, machine::KERNEL_BASE + 0x100000, 0, pattern(0x100, 2)},
+                                             {1, machine::KERNEL_BASE, 0x100, pattern(0x100, 1)}});
     EXPECT_EQ(check(first), "ERROR: SEGMENT FILE SIZE ABOVE MEMORY SIZE AT 0xC0100000");
     // A header that is not loadable places nothing and is not checked.
-    Bytes note = with_segments(0xC0000000, {{1, 0xC0000000, 0x100, pattern(0x100, 1)},
-                                            {4, 0xC0100000, 0, pattern(0x100, 2), 4}});
+    Bytes note = with_segments(machine::KERNEL_BASE, {{1, machine::KERNEL_BASE, 0x100, pattern(0x100, 1)},
+                                            {4, machine::KERNEL_BASE + 0x100000, 0, pattern(0x100, 2), 4}});
     EXPECT_EQ(check(note), "");
 }
 
 TEST(LoaderElf, LoadableSegmentsComeInAscendingAddressOrder)
 {
     // Apart, but the second below the first.
-    EXPECT_EQ(check(with_segments(0xC0000000, {{1, 0xC0001000, 0x100, pattern(0x100, 1), 6},
-                                               {1, 0xC0000000, 0x100, pattern(0x100, 2)}})),
+    EXPECT_EQ(check(with_segments(machine::KERNEL_BASE, {{1, machine::KERNEL_BASE + 0x1000, 0x100, pattern(0x100, 1), 6},
+                                               {1, machine::KERNEL_BASE, 0x100, pattern(0x100, 2)}})),
               "ERROR: SEGMENTS OUT OF ORDER AT 0xC0000000");
     // Right behind each other, and an empty header between them at any address.
-    EXPECT_EQ(check(with_segments(0xC0000000, {{1, 0xC0000000, 0x100, pattern(0x100, 1)},
-                                               {1, 0xBFC01000, 0, {}},
-                                               {1, 0xC0000100, 0x100, pattern(0x10, 2), 6}})),
+    EXPECT_EQ(check(with_segments(machine::KERNEL_BASE, {{1, machine::KERNEL_BASE, 0x100, pattern(0x100, 1)},
+                                               {1, machine::LOADER_BASE, 0, {}},
+                                               {1, machine::KERNEL_BASE + 0x100, 0x100, pattern(0x10, 2), 6}})),
               "");
     // A third that fits the gap between the first two is out of order too.
-    EXPECT_EQ(check(with_segments(0xC0000000, {{1, 0xC0000000, 0x100, pattern(0x100, 1)},
-                                               {1, 0xC0002000, 0x100, pattern(0x10, 2), 6},
-                                               {1, 0xC0001000, 0x100, pattern(0x10, 3), 6}})),
+    EXPECT_EQ(check(with_segments(machine::KERNEL_BASE, {{1, machine::KERNEL_BASE, 0x100, pattern(0x100, 1)},
+                                               {1, machine::KERNEL_BASE + 0x2000, 0x100, pattern(0x10, 2), 6},
+                                               {1, machine::KERNEL_BASE + 0x1000, 0x100, pattern(0x10, 3), 6}})),
               "ERROR: SEGMENTS OUT OF ORDER AT 0xC0001000");
 }
 
@@ -244,14 +244,14 @@ TEST(LoaderElf, SixtyFiveThousandFiveHundredThirtyFourSegmentsAreCheckedOnce)
     // last one moved onto the one before it, then below the first.
     std::vector<Segment> segments;
     for (uint32_t i = 0; i < 65534; i++)
-        segments.push_back({1, 0xC0000000 + 16 * i, 1, {static_cast<uint8_t>(i)}, i == 0 ? 5u : 6u});
-    Bytes elf = with_segments(0xC0000000, segments);
+        segments.push_back({1, machine::KERNEL_BASE + 16 * i, 1, {static_cast<uint8_t>(i)}, i == 0 ? 5u : 6u});
+    Bytes elf = with_segments(machine::KERNEL_BASE, segments);
     ASSERT_EQ(get16(elf, 0x2C), 65534);
     EXPECT_EQ(check(elf), "");
     const size_t last = PH + 32 * 65533 + 0x08;
-    put32(elf, last, 0xC0000000 + 16 * 65532);
+    put32(elf, last, machine::KERNEL_BASE + 16 * 65532);
     EXPECT_EQ(check(elf), "ERROR: SEGMENTS OVERLAP AT 0xC00FFFC0");
-    put32(elf, last, 0xC0000008);
+    put32(elf, last, machine::KERNEL_BASE + 0x8);
     EXPECT_EQ(check(elf), "ERROR: SEGMENTS OUT OF ORDER AT 0xC0000008");
 }
 
@@ -260,16 +260,16 @@ TEST(LoaderElf, HeadersAskingForDynamicLinkingAreRefused)
     // An interpreter or a dynamic section anywhere in the table: nothing
     // here resolves symbols or relocates. Other types are skipped.
     for (uint32_t type : {2u, 3u}) {
-        Bytes before = with_segments(0xC0000000, {{type, 0, 0x10, pattern(0x10, 2), 4},
-                                                  {1, 0xC0000000, 0x100, pattern(0x100, 1)}});
-        Bytes after = with_segments(0xC0000000, {{1, 0xC0000000, 0x100, pattern(0x100, 1)},
+        Bytes before = with_segments(machine::KERNEL_BASE, {{type, 0, 0x10, pattern(0x10, 2), 4},
+                                                  {1, machine::KERNEL_BASE, 0x100, pattern(0x100, 1)}});
+        Bytes after = with_segments(machine::KERNEL_BASE, {{1, machine::KERNEL_BASE, 0x100, pattern(0x100, 1)},
                                                  {type, 0, 0x10, pattern(0x10, 2), 4}});
         std::string line = "ERROR: KERNEL NEEDS DYNAMIC LINKING, HEADER TYPE " + std::to_string(type);
         EXPECT_EQ(check(before), line);
         EXPECT_EQ(check(after), line);
     }
     for (uint32_t type : {0u, 4u, 6u, 7u, 0x6474E551u}) {
-        Bytes other = with_segments(0xC0000000, {{1, 0xC0000000, 0x100, pattern(0x100, 1)},
+        Bytes other = with_segments(machine::KERNEL_BASE, {{1, machine::KERNEL_BASE, 0x100, pattern(0x100, 1)},
                                                  {type, 0, 0x10, pattern(0x10, 2), 4}});
         EXPECT_EQ(check(other), "") << type;
     }
@@ -277,11 +277,11 @@ TEST(LoaderElf, HeadersAskingForDynamicLinkingAreRefused)
 
 TEST(LoaderElf, NothingIsPlacedWhenALaterSegmentIsUnsound)
 {
-    Bytes elf = with_segments(0xC0000000, {{1, 0xC0000000, 0x100, pattern(0x100, 1)},
-                                           {1, 0xBFC01000, 0x100, pattern(0x100, 2), 6}});
+    Bytes elf = with_segments(machine::KERNEL_BASE, {{1, machine::KERNEL_BASE, 0x100, pattern(0x100, 1)},
+                                           {1, machine::LOADER_BASE, 0x100, pattern(0x100, 2), 6}});
     Bytes disk = make_volume({{write_file("kernel", elf), "KRNL.VOX"}});
-    std::memset(fixed(0xC0000000), 0xAA, 0x1000);
-    std::memset(fixed(0xBFC01000), 0x55, 0x3000);
+    std::memset(fixed(machine::KERNEL_BASE), 0xAA, 0x1000);
+    std::memset(fixed(machine::LOADER_BASE), 0x55, 0x3000);
     EXPECT_EQ(boot(disk), 0u);
     Rows rows = screen_rows();
     ASSERT_EQ(rows.size(), 17u);
@@ -292,9 +292,9 @@ TEST(LoaderElf, NothingIsPlacedWhenALaterSegmentIsUnsound)
         HALT,
     }));
     for (uint32_t i = 0; i < 0x1000; i++)
-        ASSERT_EQ(*fixed(0xC0000000 + i), 0xAA) << i;
+        ASSERT_EQ(*fixed(machine::KERNEL_BASE + i), 0xAA) << i;
     for (uint32_t i = 0; i < 0x3000; i++)
-        ASSERT_EQ(*fixed(0xBFC01000 + i), 0x55) << i;
+        ASSERT_EQ(*fixed(machine::LOADER_BASE + i), 0x55) << i;
 }
 
 TEST(LoaderElf, TheRecordedSizeIsTheFileNotItsLastCluster)
@@ -316,7 +316,7 @@ TEST(LoaderElf, TheRecordedSizeIsTheFileNotItsLastCluster)
         EXPECT_EQ(screen_row(14), c.second);
     }
     put32(disk, size_field, 756);
-    EXPECT_EQ(boot(disk), 0xC0000010u);
+    EXPECT_EQ(boot(disk), (machine::KERNEL_BASE + 0x10));
 }
 
 TEST(LoaderElf, TypeAndVersionsMustBeThoseOfAnExecutable)
@@ -352,30 +352,30 @@ TEST(LoaderElf, SegmentsThatShareABytePlaceNothing)
 {
     // The data segment moved onto the code's last byte, then just past it.
     Bytes elf = kernel();
-    EXPECT_EQ(check(with_ph(elf, 1, 0x08, 0xC00001FF)), "ERROR: SEGMENTS OVERLAP AT 0xC00001FF");
-    EXPECT_EQ(check(with_ph(elf, 1, 0x08, 0xC0000200)), "");
+    EXPECT_EQ(check(with_ph(elf, 1, 0x08, machine::KERNEL_BASE + 0x1FF)), "ERROR: SEGMENTS OVERLAP AT 0xC00001FF");
+    EXPECT_EQ(check(with_ph(elf, 1, 0x08, machine::KERNEL_BASE + 0x200)), "");
     // A segment inside another, and one around it.
-    EXPECT_EQ(check(with_segments(0xC0000010, {{1, 0xC0000000, 0x2000, pattern(0x20, 1)},
-                                               {1, 0xC0001000, 0x10, pattern(0x10, 2), 6}})),
+    EXPECT_EQ(check(with_segments(machine::KERNEL_BASE + 0x10, {{1, machine::KERNEL_BASE, 0x2000, pattern(0x20, 1)},
+                                               {1, machine::KERNEL_BASE + 0x1000, 0x10, pattern(0x10, 2), 6}})),
               "ERROR: SEGMENTS OVERLAP AT 0xC0001000");
-    EXPECT_EQ(check(with_segments(0xC0001010, {{1, 0xC0001000, 0x20, pattern(0x20, 1)},
-                                               {1, 0xC0000000, 0x2000, pattern(0x10, 2), 6}})),
+    EXPECT_EQ(check(with_segments(machine::KERNEL_BASE + 0x1010, {{1, machine::KERNEL_BASE + 0x1000, 0x20, pattern(0x20, 1)},
+                                               {1, machine::KERNEL_BASE, 0x2000, pattern(0x10, 2), 6}})),
               "ERROR: SEGMENTS OVERLAP AT 0xC0000000");
     // Empty and non-loadable headers take no memory.
-    EXPECT_EQ(check(with_segments(0xC0000010, {{1, 0xC0000000, 0x100, pattern(0x20, 1)},
-                                               {1, 0xC0000000, 0, {}, 6},
-                                               {4, 0xC0000000, 0x10, pattern(0x10, 2), 4}})),
+    EXPECT_EQ(check(with_segments(machine::KERNEL_BASE + 0x10, {{1, machine::KERNEL_BASE, 0x100, pattern(0x20, 1)},
+                                               {1, machine::KERNEL_BASE, 0, {}, 6},
+                                               {4, machine::KERNEL_BASE, 0x10, pattern(0x10, 2), 4}})),
               "");
 }
 
 TEST(LoaderElf, TheEntryMustBeInTheFileBytesOfCode)
 {
     // Code of 0x100 file bytes and 0x100 of zero tail.
-    Bytes elf = with_segments(0xC00000FF, {{1, 0xC0000000, 0x200, pattern(0x100, 1)}});
+    Bytes elf = with_segments(machine::KERNEL_BASE + 0xFF, {{1, machine::KERNEL_BASE, 0x200, pattern(0x100, 1)}});
     EXPECT_EQ(check(elf), "");
-    put32(elf, 0x18, 0xC0000100);
+    put32(elf, 0x18, machine::KERNEL_BASE + 0x100);
     EXPECT_EQ(check(elf), "ERROR: ENTRY OUTSIDE CODE SEGMENTS 0xC0000100");
-    put32(elf, 0x18, 0xC00001FF);
+    put32(elf, 0x18, machine::KERNEL_BASE + 0x1FF);
     EXPECT_EQ(check(elf), "ERROR: ENTRY OUTSIDE CODE SEGMENTS 0xC00001FF");
 }
 
@@ -397,13 +397,13 @@ TEST(LoaderElf, AFileThatIsNotElfShowsTheWordItFound)
 
 TEST(LoaderElf, SkipsHeadersThatAreNotLoadableOrEmpty)
 {
-    Bytes kernel = make_elf(0xC0000000, {{4, 0xC0100000, 16, pattern(16, 3)},    // a note
-                                         {1, 0xC0101000, 0, {}},                 // empty
-                                         {1, 0xC0000000, 64, pattern(64, 5)}});
-    std::memset(fixed(0xC0100000), 0xCC, 0x2000);
+    Bytes kernel = make_elf(machine::KERNEL_BASE, {{4, machine::KERNEL_BASE + 0x100000, 16, pattern(16, 3)},    // a note
+                                         {1, machine::KERNEL_BASE + 0x101000, 0, {}},                 // empty
+                                         {1, machine::KERNEL_BASE, 64, pattern(64, 5)}});
+    std::memset(fixed(machine::KERNEL_BASE + 0x100000), 0xCC, 0x2000);
     Bytes disk = volume_with({{"KRNL.VOX", kernel}});
-    EXPECT_EQ(boot(disk), 0xC0000000u);
+    EXPECT_EQ(boot(disk), machine::KERNEL_BASE);
     for (uint32_t i = 0; i < 0x2000; i++)
-        ASSERT_EQ(*fixed(0xC0100000 + i), 0xCC) << i;
+        ASSERT_EQ(*fixed(machine::KERNEL_BASE + 0x100000 + i), 0xCC) << i;
     expect_segments_placed(kernel);
 }

@@ -189,7 +189,7 @@ TEST(LoaderBootSector, FourThousandEightyFourClustersWithTheKernelInTheHighestBo
     set_fat(grown, highest - 2, highest - 1);
     set_fat(grown, highest - 1, highest);
     set_fat(grown, highest, 0xFFF);
-    EXPECT_EQ(boot(grown, {}, false), 0xC0000010u);
+    EXPECT_EQ(boot(grown, {}, false), (machine::KERNEL_BASE + 0x10));
     EXPECT_EQ(hwsim::ata_commands().back().lba, data + highest - 2);
 
     put16(grown, 0x13, static_cast<uint16_t>(data + 4085));
@@ -203,7 +203,7 @@ TEST(LoaderBootSector, LargestClustersLoadTheKernel)
     // whole file, read in one command of 128 sectors; its link is not read.
     Bytes disk = kernel_volume();
     disk[0x0D] = 128;
-    EXPECT_EQ(boot(disk, {}, false), 0xC0000010u);
+    EXPECT_EQ(boot(disk, {}, false), (machine::KERNEL_BASE + 0x10));
     EXPECT_EQ(cluster_reads(), (std::vector<uint32_t>{33}));
     EXPECT_EQ(hwsim::ata_commands().size(), 3u);
     EXPECT_EQ(hwsim::ata_commands()[2].count, 128);
@@ -236,7 +236,7 @@ TEST(LoaderChain, TheLastClusterIsSoundAndTheFilesSizeEndsTheChain)
     set_fat(disk, 3, HIGHEST_144);
     std::copy(sound.begin() + 35 * 512, sound.begin() + 36 * 512, disk.begin() + (HIGHEST_144 + 31) * 512);
     set_fat(disk, HIGHEST_144, 0);   // a free link after the last cluster is never read
-    EXPECT_EQ(boot(disk, {}, false), 0xC0000010u);
+    EXPECT_EQ(boot(disk, {}, false), (machine::KERNEL_BASE + 0x10));
     EXPECT_EQ(cluster_reads(), (std::vector<uint32_t>{33, 34, HIGHEST_144 + 31}));
     for (uint16_t end = 0xFF8; end <= 0xFFF; end++) {
         disk = sound;
@@ -371,7 +371,7 @@ TEST(LoaderDirectory, ACaseFlaggedLowerCaseCopyIsTheKernel)
 {
     // mcopy stores "krnl.vox" as the upper-case short name with a case flag.
     Bytes disk = volume_with({{"krnl.vox", paged_kernel()}});
-    EXPECT_EQ(boot(disk), 0xC0000010u);
+    EXPECT_EQ(boot(disk), (machine::KERNEL_BASE + 0x10));
 }
 
 TEST(LoaderDirectory, TheFirstMatchingEntryIsTheKernelAndTheOnlyOneMarked)
@@ -379,7 +379,7 @@ TEST(LoaderDirectory, TheFirstMatchingEntryIsTheKernelAndTheOnlyOneMarked)
     Bytes disk = volume_with({{"FIRST.BIN", paged_kernel()}, {"SECOND.BIN", Bytes(100, 'x')}});
     rename_entry(disk, ROOT_OFFSET, 0, "KRNL    VOX");
     rename_entry(disk, ROOT_OFFSET, 1, "KRNL    VOX");
-    EXPECT_EQ(boot(disk), 0xC0000010u);
+    EXPECT_EQ(boot(disk), (machine::KERNEL_BASE + 0x10));
     EXPECT_EQ(screen_row(9), "KRNL.VOX " + std::to_string(paged_kernel().size()) + " <-- KERNEL");
     EXPECT_EQ(screen_row(10), "KRNL.VOX 100");
 }
@@ -396,7 +396,7 @@ TEST(LoaderDirectory, OnlyARegularFileIsTheKernel)
             rename_entry(disk, ROOT_OFFSET, slot, "KRNL    VOX");
             disk[ROOT_OFFSET + 32 * slot + 0x0B] = attribute;
         }
-        EXPECT_EQ(boot(disk), 0xC0000010u) << int{attribute};
+        EXPECT_EQ(boot(disk), (machine::KERNEL_BASE + 0x10)) << int{attribute};
         Rows rows = screen_rows();
         ASSERT_GE(rows.size(), 12u);
         EXPECT_EQ(Rows(rows.begin() + 9, rows.begin() + 12), (Rows{
@@ -416,7 +416,7 @@ TEST(LoaderDirectory, ControlBytesInANameShowAsGlyphsAndKeepTheListingInPlace)
     const uint8_t odd[] = {'\n', '\r', 0x08, 0x1B, 0x01};
     std::memcpy(&disk[ROOT_OFFSET + 2], odd, sizeof odd);
     disk[ROOT_OFFSET + 8] = '\n';
-    EXPECT_EQ(boot(disk), 0xC0000010u);
+    EXPECT_EQ(boot(disk), (machine::KERNEL_BASE + 0x10));
     EXPECT_EQ(screen_rows(), concat(geometry_144(), {
         std::string("AB\n\r\x08\x1B\x01.\nXT 7"),
         "KRNL.VOX " + std::to_string(paged_kernel().size()) + " <-- KERNEL",
@@ -439,7 +439,7 @@ TEST(LoaderDirectory, AFullRootDirectoryWithoutAnEndMarkIsListedAndTheImageFollo
         entry[0x0B] = 0x20;
         std::copy(entry.begin(), entry.end(), disk.begin() + ROOT_OFFSET + 32 * i);
     }
-    EXPECT_EQ(boot(disk), 0xC0000010u);
+    EXPECT_EQ(boot(disk), (machine::KERNEL_BASE + 0x10));
     Rows rows = screen_rows();
     ASSERT_EQ(rows.size(), 24u);   // scrolled, the last row empty
     EXPECT_EQ(rows[18], "F222.TXT 0");
@@ -462,9 +462,9 @@ TEST(LoaderDirectory, FollowsAFatEntryThatCrossesIntoTheNextFatSector)
 {
     // Cluster 341's entry starts at byte 511 of the FAT: a pad file takes
     // clusters 2-340 so that the kernel runs through it.
-    Bytes kernel = make_elf(0xC0000000, {{1, 0xC0000000, 20000, pattern(20000, 11)}});
+    Bytes kernel = make_elf(machine::KERNEL_BASE, {{1, machine::KERNEL_BASE, 20000, pattern(20000, 11)}});
     Bytes disk = volume_with({{"PAD.BIN", Bytes(339 * 512, 'p')}, {"KRNL.VOX", kernel}});
-    EXPECT_EQ(boot(disk), 0xC0000000u);
+    EXPECT_EQ(boot(disk), machine::KERNEL_BASE);
     expect_segments_placed(kernel);
     bool crossed = false;
     for (const hwsim::AtaCommand& c : hwsim::ata_commands())
