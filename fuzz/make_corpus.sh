@@ -126,10 +126,18 @@ cut_after_last_cluster() {
 # --- Volumes.
 # volume NAME [FILE:NAME]...: a fresh volume in the work directory.
 volume() {
-    local img=$work/$1.img entry
+    local img=$work/$1.img
     shift
     rm -f "$img"
     mformat -C -f "$FORMAT" ${CLUSTER:+-c "$CLUSTER"} ${RESERVED:+-R "$RESERVED"} -N 12345678 -i "$img" ::
+    fill "$img" "$@"
+}
+
+# fill IMAGE [FILE:NAME]...: copies the files in, with fixed dates, and cuts
+# the image off after its last used cluster.
+fill() {
+    local img=$1 entry
+    shift
     for entry in "$@"; do
         touch -d "$EPOCH" "${entry%%:*}"
         mcopy -m -i "$img" "${entry%%:*}" "::${entry#*:}"
@@ -140,16 +148,12 @@ volume() {
 # mkfs_volume NAME "MKFS.FAT OPTIONS" KILOBYTES [FILE:NAME]...: a fresh
 # volume made by mkfs.fat (FAT12, fixed volume id and dates) instead.
 mkfs_volume() {
-    local img=$work/$1.img options=$2 size=$3 entry
+    local img=$work/$1.img options=$2 size=$3
     shift 3
     rm -f "$img"
     # shellcheck disable=SC2086
     mkfs.fat -C --invariant -F 12 $options "$img" "$size" >/dev/null
-    for entry in "$@"; do
-        touch -d "$EPOCH" "${entry%%:*}"
-        mcopy -m -i "$img" "${entry%%:*}" "::${entry#*:}"
-    done
-    cut_after_last_cluster "$img"
+    fill "$img" "$@"
 }
 
 # keep NAME EXPECTED: puts the volume into the corpus with its outcome.

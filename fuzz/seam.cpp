@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "hw/ata.h"
 #include "hw/hw.h"
 #include "hw/machine.h"
 
@@ -12,10 +13,9 @@ using machine::ATA_ALT_STATUS;
 using machine::ATA_DATA;
 using machine::ATA_STATUS;
 using machine::COM1;
-const uint8_t ATA_READ_SECTORS = 0x20;
-const uint8_t ATA_IDENTIFY_DEVICE = 0xEC;
-const uint32_t IDENTIFY_WORDS = 256;
-enum : uint8_t { DRDY = 0x40, DRQ = 0x08, ERR = 0x01 };
+using ata::DRDY;
+using ata::DRQ;
+using ata::ERR;
 const uint8_t LCR_DLAB = 0x80, MCR_LOOP = 0x10, LSR_READY = 0x60;   // THRE and TEMT
 
 struct Drive {
@@ -41,13 +41,13 @@ bool interrupts;
 // A drive that answers IDENTIFY DEVICE, so the loader takes the ATA path.
 void command(uint8_t value)
 {
-    drive.identifying = value == ATA_IDENTIFY_DEVICE;
+    drive.identifying = value == ata::CMD_IDENTIFY_DEVICE;
     if (drive.identifying) {
-        drive.words = IDENTIFY_WORDS;
+        drive.words = ata::IDENTIFY_WORDS;
         drive.error = 0;
         return;
     }
-    if (value != ATA_READ_SECTORS)
+    if (value != ata::CMD_READ_SECTORS)
         return;
     const uint8_t* r = drive.regs;
     uint64_t lba = r[3] | r[4] << 8 | r[5] << 16 | (r[6] & 0x0F) << 24;

@@ -1,5 +1,6 @@
 // The stage-4 loader's main sequence.
 #include "stage4/st4.h"
+#include "hw/ata.h"
 #include "hw/hw.h"
 #include "hw/machine.h"
 #include "stage4/biosdisk.h"
@@ -18,15 +19,6 @@ using machine::ATA_LBA_MID;
 using machine::ATA_LBA_HIGH;
 using machine::ATA_DRIVE;
 using machine::ATA_STATUS;
-const uint8_t ATA_DRIVE_LBA_MASTER = 0xE0;
-const uint8_t ATA_CMD_READ_SECTORS = 0x20;
-// Status bits: BSY, device fault, data request, error.
-const uint8_t ATA_BSY = 0x80;
-const uint8_t ATA_DF = 0x20;
-const uint8_t ATA_DRQ = 0x08;
-const uint8_t ATA_ERR = 0x01;
-// Fifteen status reads take the 400 ns a drive needs before its status is valid.
-const int ATA_SETTLE_READS = 15;
 
 const int DIR_ENTRY_SIZE = 32;
 const uint32_t FIRST_CLUSTER = 2;
@@ -92,7 +84,7 @@ uint32_t rd32(const uint8_t* p)
            static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 
-// Polls the status at least ATA_SETTLE_READS times until BSY is clear and
+// Polls the status at least ata::SETTLE_READS times until BSY is clear and
 // the `ready` bits are set. The other bits mean nothing while BSY is set; a
 // drive that then shows one of the `faults` bits, or never gets there, ends
 // the load at `lba`.
@@ -100,7 +92,7 @@ static void ata_wait(uint8_t ready, uint8_t faults, uint32_t lba)
 {
     for (uint32_t reads = 1; reads <= ATA_WAIT_READS; reads++) {
         uint8_t status = inb_delayed(ATA_STATUS);
-        if (reads < ATA_SETTLE_READS || (status & ATA_BSY))
+        if (reads < ata::SETTLE_READS || (status & ata::BSY))
             continue;
         if (status & faults)
             fail("DISK FAULT AT LBA", lba);
@@ -119,18 +111,18 @@ void ReadSectors(uint32_t lba, uint32_t count, uint8_t* buffer)
     inb_delayed(ATA_STATUS);
     // ERR before the command belongs to an earlier one (the firmware's, say);
     // only a device fault stops the drive from taking this one.
-    ata_wait(0, ATA_DF, lba);
-    outb_delayed(ATA_DRIVE, static_cast<uint8_t>(ATA_DRIVE_LBA_MASTER | ((lba >> 24) & 0x0F)));
+    ata_wait(0, ata::DF, lba);
+    outb_delayed(ATA_DRIVE, static_cast<uint8_t>(ata::DRIVE_LBA_MASTER | ((lba >> 24) & 0x0F)));
     outb_delayed(ATA_FEATURES, 0x00);
     outb_delayed(ATA_COUNT, static_cast<uint8_t>(count));
     outb_delayed(ATA_LBA_LOW, static_cast<uint8_t>(lba));
     outb_delayed(ATA_LBA_MID, static_cast<uint8_t>(lba >> 8));
     outb_delayed(ATA_LBA_HIGH, static_cast<uint8_t>(lba >> 16));
-    outb_delayed(ATA_STATUS, ATA_CMD_READ_SECTORS);
+    outb_delayed(ATA_STATUS, ata::CMD_READ_SECTORS);
     uint32_t sectors = count & 0xFF;
     for (uint32_t s = 0; s < sectors; s++) {
         inb_delayed(ATA_STATUS);
-        ata_wait(ATA_DRQ, ATA_ERR | ATA_DF, lba + s);
+        ata_wait(ata::DRQ, ata::ERR | ata::DF, lba + s);
         uint8_t* dst = buffer + SECTOR_SIZE * s;
         for (int w = 0; w < 256; w++) {
             uint16_t word = inw(ATA_DATA);

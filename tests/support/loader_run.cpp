@@ -78,6 +78,11 @@ uint32_t boot(const Bytes& disk, hwsim::AtaOptions options, bool trace)
     hwsim::reset();
     hwsim::set_tracing(trace);
     hwsim::ata_attach(disk, options);
+    return run_loader();
+}
+
+uint32_t run_loader()
+{
     loader::clearScreen();
     try {
         st4main();

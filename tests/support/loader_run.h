@@ -48,6 +48,9 @@ Rows concat(Rows a, const Rows& b);
 // address it jumped to, or 0 when it halted (interrupts off). Without
 // `trace` the port accesses are not recorded, which large volumes need.
 uint32_t boot(const Bytes& disk, hwsim::AtaOptions options = {}, bool trace = true);
+// Runs the loader on whatever disk the double has: the entry address, or 0
+// when it halted (interrupts off).
+uint32_t run_loader();
 // The error line, when the screen ends in exactly one "ERROR:" line, a
 // blank line and the halt line; otherwise what is wrong, in parentheses.
 std::string error_line();

@@ -50,17 +50,7 @@ uint32_t boot_bios(const Bytes& disk, hwsim::BiosDiskOptions options = {}, uint8
     hwsim::set_tracing(false);
     hwsim::bios_disk_attach(drive, disk, options);
     *fixed(machine::BOOT_DRIVE) = drive;
-    loader::clearScreen();
-    try {
-        st4main();
-    } catch (const hwsim::Entry& e) {
-        return e.address;
-    } catch (const hwsim::Halt& h) {
-        EXPECT_FALSE(h.interrupts_enabled);
-        return 0;
-    }
-    ADD_FAILURE() << "st4main returned";
-    return 0;
+    return run_loader();
 }
 
 // Reads through ReadSectors with the BIOS path open on `drive`; returns the
