@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "kern/orbit.h"
+#include "kern/camera.h"
 #include "png.h"
 #include "render.h"
 
