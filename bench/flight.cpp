@@ -3,7 +3,7 @@
 
 #include "kern/console.h"
 #include "kern/keyboard.h"
-#include "kern/orbit.h"
+#include "kern/camera.h"
 #include "kern/scene.h"
 #include "kern/startup.h"
 

@@ -86,18 +86,6 @@ uint8_t colour(Random& r) { return static_cast<uint8_t>(between(r, 1, 255)); }
 
 Vec3 corner(Fixed x, Fixed y) { return Vec3{x, y, 0}; }
 
-// Twice the area in square pixels of the snapped corners, unsigned.
-int64_t double_area(const Triangle& t)
-{
-    int64_t x[3], y[3];
-    for (int i = 0; i < 3; i++) {
-        x[i] = t.corners[i].x / PX;
-        y[i] = t.corners[i].y / PX;
-    }
-    int64_t a = (x[1] - x[0]) * (y[2] - y[0]) - (y[1] - y[0]) * (x[2] - x[0]);
-    return a < 0 ? -a : a;
-}
-
 // The draws are made one statement at a time: the order in which a call's
 // arguments are worked out is the compiler's, and every build (host and
 // benchmark image) must make the same scene.
@@ -249,6 +237,17 @@ uint32_t pixels_written(const Triangle* triangles, int count)
         }
     }
     return total;
+}
+
+int64_t double_area(const Triangle& t)
+{
+    int64_t x[3], y[3];
+    for (int i = 0; i < 3; i++) {
+        x[i] = t.corners[i].x / PX;
+        y[i] = t.corners[i].y / PX;
+    }
+    int64_t a = (x[1] - x[0]) * (y[2] - y[0]) - (y[1] - y[0]) * (x[2] - x[0]);
+    return a < 0 ? -a : a;
 }
 
 } // namespace bench

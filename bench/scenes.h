@@ -56,4 +56,7 @@ void cube_frame(const kern::Triangle cube[CUBE_TRIANGLES], const CubeView& view)
 // its own). Uses the back buffer as scratch.
 uint32_t pixels_written(const kern::Triangle* triangles, int count);
 
+// Twice the area in square pixels of the triangle's snapped corners, unsigned.
+int64_t double_area(const kern::Triangle& t);
+
 } // namespace bench

@@ -1,6 +1,7 @@
 # The loader's fuzz target, a project of its own built by clang (fuzz/), and
-# where the loader's host tests find its corpus.
+# where the loader's host and system tests find its corpus.
 target_compile_definitions(stage4_tests PRIVATE FUZZ_DIR="${CMAKE_CURRENT_LIST_DIR}")
+target_compile_definitions(system_tests PRIVATE FUZZ_DIR="${CMAKE_CURRENT_LIST_DIR}")
 
 find_program(CLANGXX clang++)
 if(CLANGXX)

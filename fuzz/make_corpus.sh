@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Makes the loader's fuzz corpus: small mtools-made FAT12 volumes holding a
-# tiny kernel, sound ones and ones with one fault patched in, and one volume
-# of the system disk's layout with a 60 KB kernel, each cut off after its
-# last used cluster. Writes fuzz/corpus/*.img and fuzz/corpus.txt,
-# one line per volume: its name, a tab, and either the "ERROR:" line the
-# loader must end with or "ENTER" and the entry address it must call.
+# tiny kernel, sound ones and ones with one fault patched in, one volume of
+# the system disk's layout with a 60 KB kernel, and volumes of other legal
+# layouts made by mkfs.fat and filled by mcopy, each cut off after its last
+# used cluster. Writes fuzz/corpus/*.img and fuzz/corpus.txt, one line per
+# volume: its name, a tab, and either the "ERROR:" line the loader must end
+# with or "ENTER" and the entry address it must call. Volumes the fuzzer
+# found and that are kept (fuzz/corpus/found-*.img, listed with their ends
+# in fuzz/found.txt) stay and are listed last. Needs mtools and dosfstools.
 #
 #   fuzz/make_corpus.sh
 set -euo pipefail
@@ -14,6 +17,12 @@ out=$here/corpus
 list=$here/corpus.txt
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+
+# The map's addresses (hw/memmap.h) the kernels and patches use.
+map() { sed -n "s/^#define MAP_$1 *\(0x[0-9A-Fa-f]*\).*/\1/p" "$here/../hw/memmap.h"; }
+KERNEL_BASE=$(map KERNEL_BASE)
+LOADER_BASE=$(map LOADER_BASE)
+hex() { printf '0x%X' $(($1)); }
 
 # Fixed dates and serial number, so that a rerun makes the same bytes.
 export MTOOLS_SKIP_CHECK=1 MTOOLS_NO_VFAT=0 SOURCE_DATE_EPOCH=946684800
@@ -30,7 +39,7 @@ FAT=512
 ROOT=1536
 DATA_SECTOR=7
 
-# --- The tiny kernel: code at 0xC0000000, data with a zero tail, and a
+# --- The tiny kernel: code at the kernel's base, data with a zero tail, and a
 # non-loadable stack header, like the real kernel's; WORDS words of data.
 cat >"$work/kernel.S" <<'EOF'
         .text
@@ -44,13 +53,13 @@ start:  cli
         .space  0x400
         .section .note.GNU-stack, "", @progbits
 EOF
-cat >"$work/kernel.ld" <<'EOF'
+cat >"$work/kernel.ld" <<EOF
 ENTRY(start)
 PHDRS { text PT_LOAD FLAGS(5); data PT_LOAD FLAGS(6); stack PT_GNU_STACK FLAGS(6); }
 SECTIONS {
-    . = 0xC0000000;
+    . = $KERNEL_BASE;
     .text : { *(.text) } :text
-    . = 0xC0001000;
+    . = $(hex KERNEL_BASE+0x1000);
     .data : { *(.data) } :data
     .bss : { *(.bss) } :data
 }
@@ -117,15 +126,34 @@ cut_after_last_cluster() {
 # --- Volumes.
 # volume NAME [FILE:NAME]...: a fresh volume in the work directory.
 volume() {
-    local img=$work/$1.img entry
+    local img=$work/$1.img
     shift
     rm -f "$img"
     mformat -C -f "$FORMAT" ${CLUSTER:+-c "$CLUSTER"} ${RESERVED:+-R "$RESERVED"} -N 12345678 -i "$img" ::
+    fill "$img" "$@"
+}
+
+# fill IMAGE [FILE:NAME]...: copies the files in, with fixed dates, and cuts
+# the image off after its last used cluster.
+fill() {
+    local img=$1 entry
+    shift
     for entry in "$@"; do
         touch -d "$EPOCH" "${entry%%:*}"
         mcopy -m -i "$img" "${entry%%:*}" "::${entry#*:}"
     done
     cut_after_last_cluster "$img"
+}
+
+# mkfs_volume NAME "MKFS.FAT OPTIONS" KILOBYTES [FILE:NAME]...: a fresh
+# volume made by mkfs.fat (FAT12, fixed volume id and dates) instead.
+mkfs_volume() {
+    local img=$work/$1.img options=$2 size=$3
+    shift 3
+    rm -f "$img"
+    # shellcheck disable=SC2086
+    mkfs.fat -C --invariant -F 12 $options "$img" "$size" >/dev/null
+    fill "$img" "$@"
 }
 
 # keep NAME EXPECTED: puts the volume into the corpus with its outcome.
@@ -142,8 +170,8 @@ printf 'hello' >"$work/notelf"
 : >"$work/empty"
 K=$work/kernel.elf
 
-rm -rf "$out"
 mkdir -p "$out"
+find "$out" -name '*.img' ! -name 'found-*' -delete
 : >"$list"
 
 # Sound volumes. The kernel takes clusters 3-6 after README's cluster 2.
@@ -158,6 +186,52 @@ keep valid-360 "ENTER 0xC0000000"
 FORMAT=1440 CLUSTER=8 RESERVED=32 volume valid-system-layout "$work/readme:README" \
     "$work/kernel-60k.elf:KRNL.VOX"
 keep valid-system-layout "ENTER 0xC0000000"
+
+# Other legal layouts, made by mkfs.fat and filled by mcopy. 4096 root
+# entries: 256 sectors, more than one ATA command reads; 32 reserved
+# sectors, room for the boot stages.
+mkfs_volume mkfs-root-4096 "-R 32 -r 4096" 1440 "$work/readme:README" "$K:KRNL.VOX"
+keep mkfs-root-4096 "ENTER 0xC0000000"
+# 2.88 MB, one FAT, 2 sectors per cluster.
+mkfs_volume mkfs-2880-one-fat "-f 1 -s 2 -r 240" 2880 "$work/readme:README" "$K:KRNL.VOX"
+keep mkfs-2880-one-fat "ENTER 0xC0000000"
+# 720 KB, 7 reserved sectors, 2 sectors per cluster, 112 root entries.
+mkfs_volume mkfs-720-reserved-7 "-R 7 -s 2 -r 112" 720 "$work/readme:README" "$K:KRNL.VOX"
+keep mkfs-720-reserved-7 "ENTER 0xC0000000"
+# 32 KiB clusters: the whole kernel in one cluster, read in one command.
+mkfs_volume mkfs-1440-32k-clusters "-s 64" 1440 "$work/readme:README" "$K:KRNL.VOX"
+keep mkfs-1440-32k-clusters "ENTER 0xC0000000"
+# A fragmented kernel: two of its clusters in the hole a deleted file left,
+# the rest after the file behind it.
+printf '%1200s' pad >"$work/pad2"
+printf '%700s' pad >"$work/pad1"
+mkfs_volume mkfs-fragmented "" 1440 "$work/readme:README" "$work/pad2:PAD2" "$work/pad1:PAD1"
+mdel -i "$work/mkfs-fragmented.img" ::PAD2
+mcopy -m -i "$work/mkfs-fragmented.img" "$K" ::KRNL.VOX
+cut_after_last_cluster "$work/mkfs-fragmented.img"
+keep mkfs-fragmented "ENTER 0xC0000000"
+# A root directory full to its last slot, without an end mark: 16 entries
+# (one sector), 15 files and the kernel last. The image follows it.
+files=()
+for i in $(seq -w 1 15); do
+    printf '%s' "$i" >"$work/f$i"
+    files+=("$work/f$i:F$i.TXT")
+done
+mkfs_volume mkfs-root-full "-r 16" 1440 "${files[@]}" "$K:KRNL.VOX"
+keep mkfs-root-full "ENTER 0xC0000000"
+
+# On the 360 KB layout (data from sector 12, 2 sectors a cluster) the
+# kernel's first cluster moved from 3 to 341, whose FAT entry starts at the
+# first FAT sector's last byte: its link is read from two FAT sectors.
+FORMAT=360 volume fat-entry-crosses-sectors "$work/readme:README" "$K:KRNL.VOX"
+f=$work/fat-entry-crosses-sectors.img
+dd if="$f" of="$f" bs=512 skip=14 seek=690 count=2 conv=notrunc status=none
+poke16 "$f" $((5 * 512 + 32 + 0x1A)) 341
+fat_set "$f" 341 4
+fat_set "$f" 3 0
+truncate -s $((692 * 512)) "$f"
+keep fat-entry-crosses-sectors "ENTER 0xC0000000"
+
 KERNEL_ENTRY=$((ROOT + 32))   # the kernel's directory entry on "valid"
 KERNEL_SIZE=$(stat -c %s "$K")
 
@@ -183,9 +257,14 @@ bpb spc-0 8 0x0D 0 "ERROR: BAD SECTORS PER CLUSTER 0"
 bpb spc-3 8 0x0D 3 "ERROR: BAD SECTORS PER CLUSTER 3"
 bpb reserved-0 16 0x0E 0 "ERROR: BAD RESERVED SECTORS 0"
 bpb fats-0 8 0x10 0 "ERROR: BAD NUMBER OF FATS 0"
+# The media descriptors the format defines are 0xF0 and 0xF8-0xFF.
+bpb media-0 8 0x15 0 "ERROR: BAD MEDIA BYTE 0x0"
+bpb media-f7 8 0x15 0xF7 "ERROR: BAD MEDIA BYTE 0xF7"
+bpb media-f8 8 0x15 0xF8 "ENTER 0xC0000000"
 bpb spf-0 16 0x16 0 "ERROR: BAD SECTORS PER FAT 0"
 bpb root-17 16 0x11 17 "ERROR: BAD ROOT DIR ENTRIES 17"
-bpb root-8176 16 0x11 8176 "ERROR: BAD ROOT DIR ENTRIES 8176"
+# 8176 entries take 511 sectors, more than this volume has.
+bpb root-8176 16 0x11 8176 "ERROR: BAD TOTAL SECTORS 320"
 bpb spf-65535 16 0x16 65535 "ERROR: FAT AREA TOO LARGE 131070"
 bpb total-0 16 0x13 0 "ERROR: BAD TOTAL SECTORS 0"
 # 4085 clusters make a FAT16 volume; 400 clusters need more than one sector
@@ -278,14 +357,27 @@ kernel elf-version-0 "ERROR: BAD ELF VERSION 0"
 f=$(elf elf-machine-62); poke16 "$f" 0x12 62
 kernel elf-machine-62 "ERROR: BAD ELF MACHINE 62"
 f=$(elf elf-phentsize-0); poke16 "$f" 0x2A 0
-kernel elf-phentsize-0 "ERROR: BAD ELF PHENTSIZE 0"
+kernel elf-phentsize-0 "ERROR: BAD PROGRAM HEADER SIZE 0"
+f=$(elf elf-phentsize-40); poke16 "$f" 0x2A 40
+kernel elf-phentsize-40 "ERROR: BAD PROGRAM HEADER SIZE 40"
+# The table copied behind the file at an odd offset reads as well.
+f=$(elf elf-phoff-odd)
+printf '\0' >>"$f"
+dd if="$K" bs=1 skip="$(ph_field "$K" 0 0)" count=96 status=none >>"$f"
+poke32 "$f" 0x1C $(($(stat -c %s "$K") + 1))
+kernel elf-phoff-odd "ENTER 0xC0000000"
+# The stack header made an interpreter or a dynamic section.
+f=$(elf elf-interp); poke32 "$f" "$(ph_field "$f" 2 0)" 3
+kernel elf-interp "ERROR: KERNEL NEEDS DYNAMIC LINKING, HEADER TYPE 3"
+f=$(elf elf-dynamic); poke32 "$f" "$(ph_field "$f" 2 0)" 2
+kernel elf-dynamic "ERROR: KERNEL NEEDS DYNAMIC LINKING, HEADER TYPE 2"
 f=$(elf elf-phnum-65535); poke16 "$f" 0x2C 65535
 kernel elf-phnum-65535 "ERROR: PROGRAM HEADERS OUTSIDE FILE"
 f=$(elf elf-phoff-wraps); poke32 "$f" 0x1C 0xFFFFFFF0
 kernel elf-phoff-wraps "ERROR: PROGRAM HEADERS OUTSIDE FILE"
 f=$(elf segment-offset-wraps); poke32 "$f" $(ph_field "$f" 0 0x04) 0xFFFFFFF0
 kernel segment-offset-wraps "ERROR: SEGMENT OUTSIDE FILE AT 0xC0000000"
-f=$(elf segment-over-loader); poke32 "$f" $(ph_field "$f" 0 0x08) 0xBFC01000
+f=$(elf segment-over-loader); poke32 "$f" $(ph_field "$f" 0 0x08) "$LOADER_BASE"
 kernel segment-over-loader "ERROR: SEGMENT OUTSIDE KERNEL RANGE AT 0xBFC01000"
 f=$(elf segment-at-0); poke32 "$f" $(ph_field "$f" 0 0x08) 0
 kernel segment-at-0 "ERROR: SEGMENT OUTSIDE KERNEL RANGE AT 0x0"
@@ -295,14 +387,22 @@ f=$(elf segment-wraps); poke32 "$f" $(ph_field "$f" 1 0x08) 0xFFFFFF00
 kernel segment-wraps "ERROR: SEGMENT OUTSIDE KERNEL RANGE AT 0xFFFFFF00"
 f=$(elf filesz-above-memsz); poke32 "$f" $(ph_field "$f" 1 0x10) 0x1000
 kernel filesz-above-memsz "ERROR: SEGMENT FILE SIZE ABOVE MEMORY SIZE AT 0xC0001000"
-f=$(elf entry-outside); poke32 "$f" 0x18 0xC0100000
+f=$(elf filesz-above-memsz-0); poke32 "$f" $(ph_field "$f" 1 0x10) 0x100; poke32 "$f" $(ph_field "$f" 1 0x14) 0
+kernel filesz-above-memsz-0 "ERROR: SEGMENT FILE SIZE ABOVE MEMORY SIZE AT 0xC0001000"
+f=$(elf entry-outside); poke32 "$f" 0x18 $((KERNEL_BASE + 0x100000))
 kernel entry-outside "ERROR: ENTRY OUTSIDE CODE SEGMENTS 0xC0100000"
-f=$(elf entry-in-data); poke32 "$f" 0x18 0xC0001000
+f=$(elf entry-in-data); poke32 "$f" 0x18 $((KERNEL_BASE + 0x1000))
 kernel entry-in-data "ERROR: ENTRY OUTSIDE CODE SEGMENTS 0xC0001000"
 # The code segment given a zero tail up to the data, the entry in the tail.
-f=$(elf entry-in-zero-tail); poke32 "$f" $(ph_field "$f" 0 0x14) 0x1000; poke32 "$f" 0x18 0xC0000800
+f=$(elf entry-in-zero-tail); poke32 "$f" $(ph_field "$f" 0 0x14) 0x1000; poke32 "$f" 0x18 $((KERNEL_BASE + 0x800))
 kernel entry-in-zero-tail "ERROR: ENTRY OUTSIDE CODE SEGMENTS 0xC0000800"
-f=$(elf segments-overlap); poke32 "$f" $(ph_field "$f" 1 0x08) 0xC0000000
+f=$(elf segments-overlap); poke32 "$f" $(ph_field "$f" 1 0x08) "$KERNEL_BASE"
 kernel segments-overlap "ERROR: SEGMENTS OVERLAP AT 0xC0000000"
+# Code and data headers swapped: the data's first, the code's below it.
+f=$(elf segments-out-of-order)
+dd if="$K" bs=1 skip="$(ph_field "$K" 0 0)" count=32 of="$f" seek="$(ph_field "$K" 1 0)" conv=notrunc status=none
+dd if="$K" bs=1 skip="$(ph_field "$K" 1 0)" count=32 of="$f" seek="$(ph_field "$K" 0 0)" conv=notrunc status=none
+kernel segments-out-of-order "ERROR: SEGMENTS OUT OF ORDER AT 0xC0000000"
 
+cat "$here/found.txt" >>"$list"
 echo "$(wc -l <"$list") volumes in $out"

@@ -5,6 +5,8 @@
 #include <random>
 #include <vector>
 
+#include "hw/machine.h"
+
 extern "C" size_t LLVMFuzzerMutate(uint8_t* data, size_t size, size_t max_size);
 
 namespace mutate {
@@ -57,8 +59,9 @@ uint32_t interesting(uint32_t old)
 {
     static const uint32_t values[] = {0, 1, 2, 3, 4, 0x7F, 0x80, 0xFF, 0x100, 0x1FF, 0x200,
                                       0xFF6, 0xFF7, 0xFF8, 0xFFF, 0x1000, 0xFFFF, 0x10000,
-                                      0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, 0xBFC01000,
-                                      0xC0000000, 0xC0001000, 0xC03EFFFF, 0xC03F0000};
+                                      0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, machine::LOADER_BASE,
+                                      machine::KERNEL_BASE, machine::KERNEL_BASE + 0x1000,
+                                      machine::STACK_BOTTOM - 1, machine::STACK_BOTTOM};
     switch (below(4)) {
     case 0: return pick(values);
     case 1: return old + below(9) - 4;
@@ -70,7 +73,7 @@ uint32_t interesting(uint32_t old)
 void boot_sector(const Volume& v)
 {
     static const uint32_t fields[][2] = {{0x0B, 2}, {0x0D, 1}, {0x0E, 2}, {0x10, 1}, {0x11, 2},
-                                         {0x13, 2}, {0x16, 2}, {0x20, 4}};
+                                         {0x13, 2}, {0x15, 1}, {0x16, 2}, {0x20, 4}};
     const uint32_t* f = fields[below(sizeof fields / sizeof fields[0])];
     put(v, f[0], interesting(get(v, f[0], f[1])), f[1]);
 }

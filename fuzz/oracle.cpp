@@ -1,16 +1,19 @@
 #include "oracle.h"
 
+#include <algorithm>
+
+#include "hw/machine.h"
+
 namespace oracle {
 namespace {
 
 // The loader's memory map: FATs and root directory from FAT_SCRATCH, the
 // temporary image right behind the entries in use, all below KERNEL_BASE;
 // segments between KERNEL_BASE and the boot stack.
-const uint64_t FAT_SCRATCH = 0xBFC10000;
-const uint64_t KERNEL_BASE = 0xC0000000;
-const uint64_t BOOT_STACK_BOTTOM = 0xC03F0000;
+const uint64_t FAT_SCRATCH = machine::FAT_SCRATCH;
+const uint64_t KERNEL_BASE = machine::KERNEL_BASE;
+const uint64_t BOOT_STACK_BOTTOM = machine::STACK_BOTTOM;
 const uint64_t SECTOR = 512;
-const uint64_t MAX_TRANSFER = 255;
 
 struct Disk {
     const uint8_t* bytes;
@@ -51,7 +54,7 @@ Verdict unsound(const std::string& why)
 
 bool bootSector(const Disk& d, Volume& v, std::string& why)
 {
-    uint64_t bps = d.le(0x0B, 2), total = d.le(0x13, 2);
+    uint64_t bps = d.le(0x0B, 2), total = d.le(0x13, 2), media = d.at(0x15);
     v.spc = d.at(0x0D), v.reserved = d.le(0x0E, 2), v.fats = d.at(0x10);
     v.rootEntries = d.le(0x11, 2), v.spf = d.le(0x16, 2);
     if (total == 0)
@@ -66,7 +69,9 @@ bool bootSector(const Disk& d, Volume& v, std::string& why)
         why = "sectors per cluster";
     else if (v.reserved == 0 || v.fats == 0 || v.spf == 0)
         why = "reserved, FATs or FAT size 0";
-    else if (v.rootEntries == 0 || v.rootEntries * 32 % SECTOR || v.rootSectors > MAX_TRANSFER)
+    else if (media != 0xF0 && media < 0xF8)
+        why = "media descriptor";
+    else if (v.rootEntries == 0 || v.rootEntries * 32 % SECTOR)
         why = "root directory size";
     else if ((v.fats * v.spf + v.rootSectors) * SECTOR > KERNEL_BASE - FAT_SCRATCH)
         why = "FATs and root directory reach the kernel";
@@ -120,8 +125,11 @@ bool readFile(const Disk& d, const Volume& v, uint64_t first, uint64_t size, uin
             return false;
         seen[cluster] = true;
         uint64_t at = (v.dataStart + (cluster - 2) * v.spc) * SECTOR;
-        for (uint64_t i = 0; i < clusterBytes && file.size() < size; i++)
-            file.push_back(d.at(at + i));
+        uint64_t take = std::min(clusterBytes, size - file.size());
+        uint64_t held = at < d.size ? std::min<uint64_t>(take, d.size - at) : 0;
+        if (held)
+            file.insert(file.end(), d.bytes + at, d.bytes + at + held);
+        file.resize(file.size() + take - held, 0);   // past the image: zeros
     }
     return true;
 }
@@ -139,28 +147,46 @@ void judgeElf(Verdict& out)
     if (!out.why.empty())
         return;
     uint64_t phoff = le(f, 0x1C, 4), entsize = le(f, 0x2A, 2), count = le(f, 0x2C, 2);
-    if ((count && entsize < 32) || phoff + count * entsize > size) {
+    if ((count && entsize != 32) || phoff + count * 32 > size) {
         out.why = "program header table";
         return;
     }
     bool entryInCode = false;
     uint32_t entry = le(f, 0x18, 4);
     for (uint64_t i = 0; i < count; i++) {
-        uint64_t ph = phoff + i * entsize;
+        uint64_t ph = phoff + i * 32;
+        uint32_t type = le(f, ph, 4);
         Segment s = {le(f, ph + 4, 4), le(f, ph + 8, 4), le(f, ph + 16, 4), le(f, ph + 20, 4)};
-        if (le(f, ph, 4) != 1 || s.memsz == 0)
+        if (type == 2 || type == 3) {
+            out.why = "dynamic section or interpreter in a static kernel";
+            return;
+        }
+        if (type != 1)
             continue;
-        if (s.filesz > s.memsz || uint64_t(s.offset) + s.filesz > size ||
-            s.vaddr < KERNEL_BASE || uint64_t(s.vaddr) + s.memsz > BOOT_STACK_BOTTOM) {
+        if (s.filesz > s.memsz) {
+            out.why = "segment file size above memory size";
+            return;
+        }
+        if (s.memsz == 0)
+            continue;
+        if (uint64_t(s.offset) + s.filesz > size || s.vaddr < KERNEL_BASE ||
+            uint64_t(s.vaddr) + s.memsz > BOOT_STACK_BOTTOM) {
             out.why = "segment";
             return;
         }
-        for (const Segment& o : out.segments)
-            if (uint64_t(s.vaddr) < uint64_t(o.vaddr) + o.memsz &&
-                uint64_t(o.vaddr) < uint64_t(s.vaddr) + s.memsz) {
+        // Loadable segments ascend by address; then none overlaps when each
+        // begins at or after the end of the one before it.
+        if (!out.segments.empty()) {
+            const Segment& o = out.segments.back();
+            if (s.vaddr < o.vaddr) {
+                out.why = "segments out of order";
+                return;
+            }
+            if (s.vaddr < uint64_t(o.vaddr) + o.memsz) {
                 out.why = "segments overlap";
                 return;
             }
+        }
         out.segments.push_back(s);
         if ((le(f, ph + 24, 4) & 1) && entry >= s.vaddr && entry - s.vaddr < s.filesz)
             entryInCode = true;

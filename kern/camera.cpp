@@ -1,7 +1,6 @@
 // The camera and its steering.
 #include "kern/camera.h"
 #include "kern/keyboard.h"
-#include "kern/orbit.h"
 
 namespace kern {
 
@@ -111,6 +110,32 @@ Camera camera_step(Camera c, CameraKeys k)
     c.right = cross(c.forward, UP);
     return c;
 }
+
+// ---- the demo flight's path round the cube ----
+
+// The camera looks along (cos p * sin y, -sin p, cos p * cos y) (the view
+// rotation's third row, turned back into the world), so the point that
+// distance back along it from the centre sees the centre straight ahead.
+Camera orbit_camera(int32_t angle)
+{
+    const Fixed level = fixed_mul(ORBIT_DISTANCE, sin(ORBIT_PITCH + QUARTER_TURN));
+    Camera c = {};
+    c.position = Vec3{fixed_neg(fixed_mul(level, sin(angle))), fixed_mul(ORBIT_DISTANCE, sin(ORBIT_PITCH)),
+                      fixed_neg(fixed_mul(level, sin(angle_add(angle, QUARTER_TURN))))};
+    c.pitch = ORBIT_PITCH;
+    c.yaw = angle;
+    return camera_step(c, CameraKeys{});
+}
+
+Orbit orbit_begin(const Camera& from) { return Orbit{true, from.yaw}; }
+
+Orbit orbit_next(Orbit orbit)
+{
+    orbit.angle = angle_add(orbit.angle, ORBIT_STEP);
+    return orbit;
+}
+
+// ---- the camera the frame loop draws from ----
 
 Camera Camera_Now() { return camera; }
 

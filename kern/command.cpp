@@ -1,7 +1,6 @@
 // The command registry. Names are kept only as hashes: a lookup hashes the
 // whole typed text and takes the first entry with the same hash.
 #include "kern/command.h"
-#include "kern/console.h"
 #include "kern/hash.h"
 #include "kern/memory.h"
 #include "kern/string.h"
@@ -20,8 +19,23 @@ struct CommandList {
 };
 
 static CommandList cmdlist;
+// Where "Command not found." and the full table's warning go: the console,
+// once the start-up says so.
+static void (*writeLine)(const char* line);
 
-void Command_Reset() { cmdlist = CommandList{}; }
+void Command_Reset()
+{
+    cmdlist = CommandList{};
+    writeLine = nullptr;
+}
+
+void Command_SetOutput(void (*write_line)(const char* line)) { writeLine = write_line; }
+
+static void say(const char* line)
+{
+    if (writeLine != nullptr)
+        writeLine(line);
+}
 
 // The table's region starts wherever the heap stood, at an odd address in
 // the running system: entries are moved as bytes, which x86 does as one
@@ -55,7 +69,7 @@ int32_t Command_Register(const char* name, CommandHandler handler)
 {
     // No table (its region was refused) holds no commands at all.
     if (cmdlist.hashes == nullptr || cmdlist.count >= COMMAND_CAPACITY) {
-        Console_WriteLine("WARNING: COMMAND TABLE FULL. CANNOT REGISTER COMMAND!!!");
+        say("WARNING: COMMAND TABLE FULL. CANNOT REGISTER COMMAND!!!");
         return NOT_FOUND;
     }
     int32_t i = cmdlist.count;
@@ -82,7 +96,7 @@ void Command_Fire(const char* name, uint32_t first, uint32_t second)
 {
     int32_t i = command_lookup(name);
     if (i == NOT_FOUND) {
-        Console_WriteLine("Command not found.");
+        say("Command not found.");
         return;
     }
     load(cmdlist.handlers + i)(first, second);

@@ -9,6 +9,9 @@ typedef uint32_t (*CommandHandler)(uint32_t first, uint32_t second);
 const int32_t COMMAND_CAPACITY = 1024;
 
 void Command_Init();
+// Where the registry's lines ("Command not found.", the full table's
+// warning) are written (the console, set by the start-up); nowhere until set.
+void Command_SetOutput(void (*write_line)(const char* line));
 // The new command's index, or -1 (with a warning line) when the table is full.
 int32_t Command_Register(const char* name, CommandHandler handler);
 // Runs the command whose hash equals the whole text's, or writes

@@ -5,12 +5,9 @@
 namespace kern {
 
 const uint32_t SEED = 0xDEADBEEF;
-const uint32_t C1 = 0xCC9E2D51;
-const uint32_t C2 = 0x1B873593;
-const uint32_t MIX_MUL = 5;
-const uint32_t MIX_ADD = 0xE6546B64;
-const uint32_t FINAL1 = 0x85EBCA6B;
-const uint32_t FINAL2 = 0xC2B2AE35;
+const uint32_t C1 = 0xCC9E2D51, C2 = 0x1B873593;                 // a block's multipliers
+const uint32_t MIX_MUL = 5, MIX_ADD = 0xE6546B64;                // the running hash's step
+const uint32_t FINAL1 = 0x85EBCA6B, FINAL2 = 0xC2B2AE35;         // the final mix
 
 static uint32_t rotl(uint32_t x, int r) { return (x << r) | (x >> (32 - r)); }
 

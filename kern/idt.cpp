@@ -12,12 +12,10 @@ namespace kern {
 // ICW1 0001LA1I: edge triggered (L=0), cascaded, ICW4 follows (I=1).
 const uint8_t ICW1_INIT_ICW4 = 0x11;
 // ICW2: the vector of line 0 of each controller.
-const uint8_t PIC1_VECTOR_BASE = 0x20;
-const uint8_t PIC2_VECTOR_BASE = 0x28;
+const uint8_t PIC1_VECTOR_BASE = 0x20, PIC2_VECTOR_BASE = 0x28;
 // ICW3: the master's mask of lines with a slave (line 2), the slave's own
 // cascade number (2).
-const uint8_t ICW3_MASTER_SLAVE_ON_2 = 0x04;
-const uint8_t ICW3_SLAVE_ID_2 = 0x02;
+const uint8_t ICW3_MASTER_SLAVE_ON_2 = 0x04, ICW3_SLAVE_ID_2 = 0x02;
 // ICW4: 8086/88 mode, normal end of interrupt, not buffered.
 const uint8_t ICW4_8086 = 0x01;
 const uint8_t OCW1_UNMASK_ALL = 0x00;

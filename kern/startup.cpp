@@ -41,13 +41,20 @@ static void memory_init()
     Mem_SetOutput(Console_WriteLine);
 }
 
+// The registry answers on the console too.
+static void command_init()
+{
+    Command_SetOutput(Console_WriteLine);
+    Command_Init();
+}
+
 // One row a module: adding a module is its source file and a row here.
 static const Module modules[] = {
     {EARLY, serial_init, Serial_Reset},
     {EARLY, memory_init, Mem_Reset},
     {EARLY, LoadFont, nullptr},
     {EARLY, Console_Init, Console_Reset},   // the input line and its echo with it
-    {EARLY, Command_Init, Command_Reset},
+    {EARLY, command_init, Command_Reset},
     {TIMERS, InitTimer, Timer_Reset},
     {TIMERS, Clock_Init, Clock_Reset},       // frames are paced by it
     {INTERRUPTS, idt_init, nullptr},

@@ -45,4 +45,17 @@ Frame render_frame(const View& view, const Switches& switches)
     return frame;
 }
 
+png::Image enlarged(const Frame& frame, int scale)
+{
+    png::Image image;
+    image.width = kern::SCREEN_WIDTH * scale;
+    image.height = kern::SCREEN_HEIGHT * scale;
+    image.pixels.resize(static_cast<size_t>(image.width) * image.height);
+    for (int y = 0; y < image.height; y++)
+        for (int x = 0; x < image.width; x++)
+            image.pixels[static_cast<size_t>(y) * image.width + x] =
+                frame[(y / scale) * kern::SCREEN_WIDTH + x / scale];
+    return image;
+}
+
 } // namespace render

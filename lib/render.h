@@ -6,6 +6,7 @@
 
 #include "kern/math.h"
 #include "kern/video/video.h"
+#include "png.h"
 
 namespace render {
 
@@ -37,7 +38,10 @@ bool map_back_buffer();
 
 // Clears the back buffer, sets the switches, the model offset (0, 0, 0) and
 // the camera as the frame loop does, draws the twelve triangles and returns
-// the back buffer. The switches write their lines to the console.
+// the back buffer.
 Frame render_frame(const View& view, const Switches& switches);
+
+// The frame as an indexed picture, each pixel `scale` x `scale`.
+png::Image enlarged(const Frame& frame, int scale);
 
 } // namespace render

@@ -5,23 +5,19 @@
 
 namespace loader {
 
-// Functions (AH).
-const uint8_t BIOS_RESET = 0x00;
-const uint8_t BIOS_READ_CHS = 0x02;
-const uint8_t BIOS_PARAMETERS = 0x08;
-const uint8_t BIOS_EXTENSIONS = 0x41;
-const uint8_t BIOS_READ_EXTENDED = 0x42;
+// Functions (AH): reset, read by cylinder, head and sector, the drive's
+// parameters, the extensions check, the extended read.
+enum : uint8_t { BIOS_RESET = 0x00, BIOS_READ_CHS = 0x02, BIOS_PARAMETERS = 0x08 };
+enum : uint8_t { BIOS_EXTENSIONS = 0x41, BIOS_READ_EXTENDED = 0x42 };
 // The extensions check: BX in, BX back when present, and CX bit 0 when
 // the extended read is among them.
-const uint16_t EXTENSIONS_ASK = 0x55AA;
-const uint16_t EXTENSIONS_PRESENT = 0xAA55;
+const uint16_t EXTENSIONS_ASK = 0x55AA, EXTENSIONS_PRESENT = 0xAA55;
 const uint32_t EXTENSIONS_READ = 0x0001;
 // AH after a failure: the drive did not answer in time.
 const uint8_t BIOS_TIMED_OUT = 0x80;
 const uint8_t PACKET_SIZE = 16;
 // Ten bits of cylinder number, six of sector.
-const uint32_t CHS_CYLINDERS = 1024;
-const uint32_t CHS_SECTOR_MASK = 0x3F;
+const uint32_t CHS_CYLINDERS = 1024, CHS_SECTOR_MASK = 0x3F;
 
 // The drive, and for one without extensions its geometry.
 struct BiosDisk {

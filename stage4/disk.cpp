@@ -1,5 +1,6 @@
 // The probe for a drive at the primary ATA master, and the choice of disk.
 #include "stage4/disk.h"
+#include "hw/ata.h"
 #include "hw/hw.h"
 #include "hw/machine.h"
 #include "stage4/biosdisk.h"
@@ -7,19 +8,6 @@
 
 namespace loader {
 
-// Status bits: busy, ready, device fault, data request, error.
-const uint8_t PROBE_BSY = 0x80;
-const uint8_t PROBE_DRDY = 0x40;
-const uint8_t PROBE_DF = 0x20;
-const uint8_t PROBE_DRQ = 0x08;
-const uint8_t PROBE_ERR = 0x01;
-// Drive/head register: the master (bit 4 clear), bits 7 and 5 set as old
-// drives want them.
-const uint8_t SELECT_MASTER = 0xA0;
-const uint8_t CMD_IDENTIFY_DEVICE = 0xEC;
-// A status is valid 400 ns after a selection or a command: fifteen reads.
-const uint32_t PROBE_SETTLE_READS = 15;
-const int IDENTIFY_WORDS = 256;
 // What a packet device leaves in LBA mid and high when it refuses IDENTIFY
 // DEVICE: ATAPI's signature, and the one SATA bridges give.
 const uint8_t ATAPI_MID = 0x14, ATAPI_HIGH = 0xEB;
@@ -28,7 +16,7 @@ const uint8_t SATAPI_MID = 0x69, SATAPI_HIGH = 0x96;
 // No controller decodes the ports: the bus floats high (some pull bit 7 low).
 static bool floating(uint8_t status) { return (status & 0x7F) == 0x7F; }
 
-// Reads the alternate status at least PROBE_SETTLE_READS and at most
+// Reads the alternate status at least ata::SETTLE_READS and at most
 // ATA_PROBE_READS times, until BSY is clear and one of `any` is set (any 0:
 // BSY clear is enough) or the bus floats; returns the last status.
 static uint8_t probeWait(uint8_t any)
@@ -36,9 +24,9 @@ static uint8_t probeWait(uint8_t any)
     uint8_t status = 0;
     for (uint32_t reads = 1; reads <= ATA_PROBE_READS; reads++) {
         status = inb_delayed(machine::ATA_ALT_STATUS);
-        if (reads < PROBE_SETTLE_READS)
+        if (reads < static_cast<uint32_t>(ata::SETTLE_READS))
             continue;
-        if (floating(status) || (!(status & PROBE_BSY) && (any == 0 || (status & any))))
+        if (floating(status) || (!(status & ata::BSY) && (any == 0 || (status & any))))
             break;
     }
     return status;
@@ -53,27 +41,27 @@ static bool packetSignature()
 
 bool ataDriveAnswers()
 {
-    outb_delayed(machine::ATA_DRIVE, SELECT_MASTER);
+    outb_delayed(machine::ATA_DRIVE, ata::SELECT_MASTER);
     uint8_t status = probeWait(0);
     if (floating(status))
         return false;
-    if (status & (PROBE_BSY | PROBE_DF))
+    if (status & (ata::BSY | ata::DF))
         return true;
-    if (!(status & PROBE_DRDY))
+    if (!(status & ata::DRDY))
         return false;
-    outb_delayed(machine::ATA_STATUS, CMD_IDENTIFY_DEVICE);
-    status = probeWait(PROBE_DRQ | PROBE_ERR | PROBE_DF);
-    if (floating(status) || (status & PROBE_BSY) || !(status & (PROBE_DRQ | PROBE_ERR | PROBE_DF)))
+    outb_delayed(machine::ATA_STATUS, ata::CMD_IDENTIFY_DEVICE);
+    status = probeWait(ata::DRQ | ata::ERR | ata::DF);
+    if (floating(status) || (status & ata::BSY) || !(status & (ata::DRQ | ata::ERR | ata::DF)))
         return false;
-    if (status & PROBE_DRQ) {
+    if (status & ata::DRQ) {
         // The data must be taken before the drive takes another command.
-        for (int w = 0; w < IDENTIFY_WORDS; w++) {
+        for (int w = 0; w < ata::IDENTIFY_WORDS; w++) {
             inw(machine::ATA_DATA);
             io_delay();
         }
         return true;
     }
-    return !((status & PROBE_ERR) && packetSignature());
+    return !((status & ata::ERR) && packetSignature());
 }
 
 void chooseDisk()

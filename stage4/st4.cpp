@@ -1,5 +1,6 @@
 // The stage-4 loader's main sequence.
 #include "stage4/st4.h"
+#include "hw/ata.h"
 #include "hw/hw.h"
 #include "hw/machine.h"
 #include "stage4/biosdisk.h"
@@ -18,15 +19,6 @@ using machine::ATA_LBA_MID;
 using machine::ATA_LBA_HIGH;
 using machine::ATA_DRIVE;
 using machine::ATA_STATUS;
-const uint8_t ATA_DRIVE_LBA_MASTER = 0xE0;
-const uint8_t ATA_CMD_READ_SECTORS = 0x20;
-// Status bits: BSY, device fault, data request, error.
-const uint8_t ATA_BSY = 0x80;
-const uint8_t ATA_DF = 0x20;
-const uint8_t ATA_DRQ = 0x08;
-const uint8_t ATA_ERR = 0x01;
-// Fifteen status reads take the 400 ns a drive needs before its status is valid.
-const int ATA_SETTLE_READS = 15;
 
 const int DIR_ENTRY_SIZE = 32;
 const uint32_t FIRST_CLUSTER = 2;
@@ -34,6 +26,9 @@ const uint32_t FIRST_CLUSTER = 2;
 const uint32_t FAT12_MAX_CLUSTERS = 4084;
 const uint32_t FAT12_END_FIRST = 0xFF8;         // 0xFF8-0xFFF end a chain
 const uint32_t FAT12_END_LAST = 0xFFF;
+// The media descriptors the format defines: 0xF0, and 0xF8 to 0xFF.
+const uint32_t MEDIA_REMOVABLE = 0xF0;
+const uint32_t MEDIA_LOWEST_OTHER = 0xF8;
 
 // Directory entry attributes: a volume label (long-name entries carry it
 // too) or a directory is not a file.
@@ -48,6 +43,8 @@ const uint32_t ELFCLASS32 = 1;
 const uint32_t ELFDATA2LSB = 1;
 const uint32_t EM_386 = 3;
 const uint32_t PT_LOAD = 1;
+const uint32_t PT_DYNAMIC = 2;
+const uint32_t PT_INTERP = 3;
 const uint32_t PF_X = 1;
 
 uint32_t bpbBuffer = BPB_BUFFER;
@@ -87,7 +84,7 @@ uint32_t rd32(const uint8_t* p)
            static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 
-// Polls the status at least ATA_SETTLE_READS times until BSY is clear and
+// Polls the status at least ata::SETTLE_READS times until BSY is clear and
 // the `ready` bits are set. The other bits mean nothing while BSY is set; a
 // drive that then shows one of the `faults` bits, or never gets there, ends
 // the load at `lba`.
@@ -95,7 +92,7 @@ static void ata_wait(uint8_t ready, uint8_t faults, uint32_t lba)
 {
     for (uint32_t reads = 1; reads <= ATA_WAIT_READS; reads++) {
         uint8_t status = inb_delayed(ATA_STATUS);
-        if (reads < ATA_SETTLE_READS || (status & ATA_BSY))
+        if (reads < ata::SETTLE_READS || (status & ata::BSY))
             continue;
         if (status & faults)
             fail("DISK FAULT AT LBA", lba);
@@ -114,18 +111,18 @@ void ReadSectors(uint32_t lba, uint32_t count, uint8_t* buffer)
     inb_delayed(ATA_STATUS);
     // ERR before the command belongs to an earlier one (the firmware's, say);
     // only a device fault stops the drive from taking this one.
-    ata_wait(0, ATA_DF, lba);
-    outb_delayed(ATA_DRIVE, static_cast<uint8_t>(ATA_DRIVE_LBA_MASTER | ((lba >> 24) & 0x0F)));
+    ata_wait(0, ata::DF, lba);
+    outb_delayed(ATA_DRIVE, static_cast<uint8_t>(ata::DRIVE_LBA_MASTER | ((lba >> 24) & 0x0F)));
     outb_delayed(ATA_FEATURES, 0x00);
     outb_delayed(ATA_COUNT, static_cast<uint8_t>(count));
     outb_delayed(ATA_LBA_LOW, static_cast<uint8_t>(lba));
     outb_delayed(ATA_LBA_MID, static_cast<uint8_t>(lba >> 8));
     outb_delayed(ATA_LBA_HIGH, static_cast<uint8_t>(lba >> 16));
-    outb_delayed(ATA_STATUS, ATA_CMD_READ_SECTORS);
+    outb_delayed(ATA_STATUS, ata::CMD_READ_SECTORS);
     uint32_t sectors = count & 0xFF;
     for (uint32_t s = 0; s < sectors; s++) {
         inb_delayed(ATA_STATUS);
-        ata_wait(ATA_DRQ, ATA_ERR | ATA_DF, lba + s);
+        ata_wait(ata::DRQ, ata::ERR | ata::DF, lba + s);
         uint8_t* dst = buffer + SECTOR_SIZE * s;
         for (int w = 0; w < 256; w++) {
             uint16_t word = inw(ATA_DATA);
@@ -133,6 +130,17 @@ void ReadSectors(uint32_t lba, uint32_t count, uint8_t* buffer)
             dst[2 * w] = static_cast<uint8_t>(word);
             dst[2 * w + 1] = static_cast<uint8_t>(word >> 8);
         }
+    }
+}
+
+void readSectorRun(uint32_t lba, uint32_t count, uint8_t* buffer)
+{
+    while (count > 0) {
+        uint32_t sectors = count < MAX_TRANSFER ? count : MAX_TRANSFER;
+        ReadSectors(lba, sectors, buffer);
+        lba += sectors;
+        count -= sectors;
+        buffer += sectors * SECTOR_SIZE;
     }
 }
 
@@ -160,6 +168,7 @@ Bpb readBpb(const uint8_t* s)
     b.fats = s[0x10];
     b.rootEntries = rd16(s + 0x11);
     b.sectorsPerFat = rd16(s + 0x16);
+    b.media = s[0x15];
     b.totalSectors = rd16(s + 0x13);
     if (b.totalSectors == 0)
         b.totalSectors = rd32(s + 0x20);
@@ -191,10 +200,14 @@ void checkBpb(const Bpb& b)
         fail("BAD RESERVED SECTORS", b.reservedSectors);
     if (b.fats == 0)
         fail("BAD NUMBER OF FATS", b.fats);
+    // Another byte, 0x00 among them, marks no FAT volume or a damaged one,
+    // whatever the other fields look like.
+    if (b.media != MEDIA_REMOVABLE && b.media < MEDIA_LOWEST_OTHER)
+        fail("BAD MEDIA BYTE", b.media, putintx);
     if (b.sectorsPerFat == 0)
         fail("BAD SECTORS PER FAT", b.sectorsPerFat);
     uint32_t rootBytes = b.rootEntries * DIR_ENTRY_SIZE;
-    if (rootBytes == 0 || rootBytes % SECTOR_SIZE != 0 || rootBytes / SECTOR_SIZE > MAX_TRANSFER)
+    if (rootBytes == 0 || rootBytes % SECTOR_SIZE != 0)
         fail("BAD ROOT DIR ENTRIES", b.rootEntries);
     // FATs and root directory, read to FAT_SCRATCH onward, end below the kernel.
     if (b.fats * b.sectorsPerFat + rootDirSectors(b) > (KERNEL_BASE - FAT_SCRATCH) / SECTOR_SIZE)
@@ -330,26 +343,21 @@ void loadChain(const Bpb& b, uint32_t first, uint32_t size, uint8_t* image)
     }
 }
 
-// A loadable segment: its bytes in the image, its place in the kernel range.
+// A loadable segment: its sizes, its bytes in the image, its place in the
+// kernel range. One that takes no memory places nothing, so where it points
+// does not matter; its file size still may not exceed its memory size.
 static void checkSegment(const uint8_t* ph, uint32_t length)
 {
     uint32_t offset = rd32(ph + 0x04), vaddr = rd32(ph + 0x08);
     uint32_t filesz = rd32(ph + 0x10), memsz = rd32(ph + 0x14);
     if (filesz > memsz)
         fail("SEGMENT FILE SIZE ABOVE MEMORY SIZE AT", vaddr, putintx);
+    if (memsz == 0)
+        return;
     if (offset > length || filesz > length - offset)
         fail("SEGMENT OUTSIDE FILE AT", vaddr, putintx);
     if (vaddr < KERNEL_BASE || vaddr > BOOT_STACK_BOTTOM || memsz > BOOT_STACK_BOTTOM - vaddr)
         fail("SEGMENT OUTSIDE KERNEL RANGE AT", vaddr, putintx);
-}
-
-static bool loadable(const uint8_t* ph) { return rd32(ph) == PT_LOAD && rd32(ph + 0x14) != 0; }
-
-// Segments i and j, both checked, share a byte of memory.
-static bool overlap(const uint8_t* pi, const uint8_t* pj)
-{
-    uint32_t vi = rd32(pi + 0x08), vj = rd32(pj + 0x08);
-    return vi < vj + rd32(pj + 0x14) && vj < vi + rd32(pi + 0x14);
 }
 
 // The header fields that make this an i386 executable the loader can place.
@@ -371,28 +379,51 @@ static void checkElfHeader(const uint8_t* image, uint32_t length)
         fail("BAD ELF VERSION", rd32(image + 0x14));
 }
 
+// Where the loadable segments checked so far end: the last one's range.
+struct Placed {
+    uint32_t start, end;
+};
+
+// Loadable segments must come in ascending address order, as the ELF format
+// asks of every executable. Then a segment that starts at or after the end
+// of the one before it overlaps none of them, and one look back suffices:
+// the check stays linear in the number of headers, where comparing every
+// pair took over a minute for 65,534 of them, and it needs neither memory
+// for sorting nor a bound on how many segments a kernel may have.
+static Placed checkOrder(const uint8_t* ph, Placed last)
+{
+    uint32_t vaddr = rd32(ph + 0x08), end = vaddr + rd32(ph + 0x14);
+    if (vaddr < last.end)
+        fail(end > last.start ? "SEGMENTS OVERLAP AT" : "SEGMENTS OUT OF ORDER AT", vaddr, putintx);
+    return {vaddr, end};
+}
+
 void checkElf(const uint8_t* image, uint32_t length)
 {
     checkElfHeader(image, length);
     uint32_t phoff = rd32(image + 0x1C);
     uint32_t phentsize = rd16(image + 0x2A);
     uint32_t phnum = rd16(image + 0x2C);
-    if (phnum != 0 && phentsize < ELF_PHDR_SIZE)
-        fail("BAD ELF PHENTSIZE", phentsize);
-    if (phoff > length || phnum * phentsize > length - phoff)
+    if (phnum != 0 && phentsize != ELF_PHDR_SIZE)
+        fail("BAD PROGRAM HEADER SIZE", phentsize);
+    if (phoff > length || phnum * ELF_PHDR_SIZE > length - phoff)
         fail("PROGRAM HEADERS OUTSIDE FILE");
     uint32_t entry = rd32(image + 0x18);
     bool entryLoaded = false;
+    Placed last = {KERNEL_BASE, KERNEL_BASE};
+    // Fields are read byte by byte: a table at an odd offset is read as well.
     for (uint32_t i = 0; i < phnum; i++) {
-        const uint8_t* ph = image + phoff + i * phentsize;
-        if (!loadable(ph))
+        const uint8_t* ph = image + phoff + i * ELF_PHDR_SIZE;
+        uint32_t type = rd32(ph);
+        // Nothing here resolves symbols or runs an interpreter.
+        if (type == PT_DYNAMIC || type == PT_INTERP)
+            fail("KERNEL NEEDS DYNAMIC LINKING, HEADER TYPE", type);
+        if (type != PT_LOAD)
             continue;
         checkSegment(ph, length);
-        for (uint32_t j = 0; j < i; j++) {
-            const uint8_t* other = image + phoff + j * phentsize;
-            if (loadable(other) && overlap(ph, other))
-                fail("SEGMENTS OVERLAP AT", rd32(ph + 0x08), putintx);
-        }
+        if (rd32(ph + 0x14) == 0)
+            continue;
+        last = checkOrder(ph, last);
         // The entry must be in bytes the file gives, not in the zero tail.
         if ((rd32(ph + 0x18) & PF_X) && entry - rd32(ph + 0x08) < rd32(ph + 0x10))
             entryLoaded = true;
@@ -435,7 +466,7 @@ void st4main()
     printGeometry(b);
     checkBpb(b);
 
-    ReadSectors(rootDirSector(b), rootDirSectors(b), rootDirBuffer(b));
+    readSectorRun(rootDirSector(b), rootDirSectors(b), rootDirBuffer(b));
     writeLine("\nRoot Directory Listing:");
     DirScan scan = listDirectory(rootDirBuffer(b), b.rootEntries);
     if (!scan.kernel) {

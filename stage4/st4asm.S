@@ -1,5 +1,7 @@
 # Entry stub of the stage-4 loader and its text-screen fill.
 
+#include "hw/memmap.h"
+
         .section .text.start, "ax"
         .code32
         .globl start
@@ -19,7 +21,7 @@ ClrScr32:
         pushal
         pushfl
         cld
-        movl    $0xB8000, %edi
+        movl    $MAP_TEXT_SCREEN, %edi
         movl    $0x1F00, %eax
         movl    $2000, %ecx
         rep stosw

@@ -8,7 +8,7 @@ namespace loader {
 
 const uint32_t SCREEN = machine::TEXT_SCREEN;
 const uint16_t CRTC_INDEX = machine::VGA_CRTC_INDEX;
-const uint16_t CRTC_DATA = 0x3D5;
+const uint16_t CRTC_DATA = machine::VGA_CRTC_INDEX + 1;
 const uint8_t CRTC_CURSOR_HIGH = 0x0E;
 const uint8_t CRTC_CURSOR_LOW = 0x0F;
 const uint16_t CMD_BUFFER_SIZE = 1024;

@@ -24,7 +24,7 @@ declare -A packages=(
     [bochs]="bochs bochsbios vgabios bochs-x xvfb xauth socat"
     [web]="nodejs seabios"
     [test]="googletest nlohmann-json3-dev libbenchmark-dev qemu-user clang libclang-rt-14-dev
-            valgrind chromium python3"
+            valgrind chromium python3 dosfstools"
 )
 
 have() { command -v "$1" >/dev/null 2>&1; }

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Makes a 1.44 MB FAT12 volume with mtools.
+# Makes a FAT12 volume with mtools, 1.44 MB unless -f says otherwise.
 #
-#   mkvolume.sh -o IMAGE [-R RESERVED] [-c CLUSTER] [-b BOOTSECTOR] [-r STAGES] [FILE[:NAME]]...
+#   mkvolume.sh -o IMAGE [-f KILOBYTES] [-R RESERVED] [-c CLUSTER] [-b BOOTSECTOR] [-r STAGES] [FILE[:NAME]]...
 #
+#   -f  a floppy format mformat knows: 160 ... 1440, 2880 (default 1440)
 #   -R  reserved sectors (default 1, the standard layout)
 #   -c  sectors per cluster (default 1, the standard layout)
 #   -b  boot sector: its first 512 bytes, with mformat writing the BPB in
@@ -13,10 +14,11 @@
 #       case flag)
 set -euo pipefail
 
-out= boot= stages= reserved=1 cluster=1
-while getopts "o:R:c:b:r:" opt; do
+out= boot= stages= reserved=1 cluster=1 format=1440
+while getopts "o:f:R:c:b:r:" opt; do
     case $opt in
     o) out=$OPTARG ;;
+    f) format=$OPTARG ;;
     R) reserved=$OPTARG ;;
     c) cluster=$OPTARG ;;
     b) boot=$OPTARG ;;
@@ -29,7 +31,7 @@ shift $((OPTIND - 1))
 
 export MTOOLS_SKIP_CHECK=1 MTOOLS_NO_VFAT=0
 rm -f "$out"
-mformat -C -f 1440 -c "$cluster" -R "$reserved" -N 12345678 ${boot:+-B "$boot"} -i "$out" ::
+mformat -C -f "$format" -c "$cluster" -R "$reserved" -N 12345678 ${boot:+-B "$boot"} -i "$out" ::
 
 if [ -n "$stages" ]; then
     size=$(stat -c %s "$stages")

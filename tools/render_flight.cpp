@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "kern/orbit.h"
+#include "kern/camera.h"
 #include "png.h"
 #include "render.h"
 
@@ -23,19 +23,6 @@ const int FRAMES = 8192 / (kern::ORBIT_STEP * FRAME_EVERY);   // one turn, so th
 const int KERNEL_FRAMES_A_SECOND = 70;
 const int STILL_FRAME = FRAMES / 8;                             // an eighth of a turn: two faces and the top
 const int SCALE = 2;
-
-png::Image enlarged(const render::Frame& frame)
-{
-    png::Image image;
-    image.width = kern::SCREEN_WIDTH * SCALE;
-    image.height = kern::SCREEN_HEIGHT * SCALE;
-    image.pixels.resize(static_cast<size_t>(image.width) * image.height);
-    for (int y = 0; y < image.height; y++)
-        for (int x = 0; x < image.width; x++)
-            image.pixels[static_cast<size_t>(y) * image.width + x] =
-                frame[(y / SCALE) * kern::SCREEN_WIDTH + x / SCALE];
-    return image;
-}
 
 // Real units printed so that render_scene reads back the very same Fixed.
 void print_camera(FILE* out, const kern::Camera& c)
@@ -67,7 +54,7 @@ int main(int argc, char** argv)
     for (int i = 0; i < FRAMES; i++) {
         kern::Camera c = kern::orbit_camera(i * FRAME_EVERY * kern::ORBIT_STEP);
         print_camera(cameras, c);
-        frames.push_back(enlarged(render::render_frame({c.position, c.pitch, c.yaw}, render::all_on())));
+        frames.push_back(render::enlarged(render::render_frame({c.position, c.pitch, c.yaw}, render::all_on()), SCALE));
     }
     bool written = fclose(cameras) == 0 &&
                    png::write_animated(dir + "/flight.png", frames, FRAME_EVERY, KERNEL_FRAMES_A_SECOND) &&

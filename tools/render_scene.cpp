@@ -91,19 +91,6 @@ bool parse_option(const char* name, const char* value, Options& o)
     return false;
 }
 
-png::Image enlarged(const render::Frame& frame, int scale)
-{
-    png::Image image;
-    image.width = kern::SCREEN_WIDTH * scale;
-    image.height = kern::SCREEN_HEIGHT * scale;
-    image.pixels.resize(static_cast<size_t>(image.width) * image.height);
-    for (int y = 0; y < image.height; y++)
-        for (int x = 0; x < image.width; x++)
-            image.pixels[static_cast<size_t>(y) * image.width + x] =
-                frame[(y / scale) * kern::SCREEN_WIDTH + x / scale];
-    return image;
-}
-
 // On stdout with status 0 when asked for, on stderr with status 2 otherwise.
 int usage(const char* program, bool asked = false)
 {
@@ -133,7 +120,7 @@ int main(int argc, char** argv)
         return 1;
     }
     render::Frame frame = render::render_frame(o.view, o.switches);
-    if (!png::write_indexed(o.output, enlarged(frame, o.scale))) {
+    if (!png::write_indexed(o.output, render::enlarged(frame, o.scale))) {
         fprintf(stderr, "%s: cannot write %s\n", argv[0], o.output.c_str());
         return 1;
     }

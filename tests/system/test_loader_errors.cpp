@@ -2,10 +2,17 @@
 // "ERROR:" line and the loader's own halt, on the screen and the serial line,
 // where the loader used to divide by zero, loop over a cycle, overwrite
 // itself, read past the disk or run what a file's slack or a zero tail held.
+// And sound ones at the loader's limits, which boot: a root directory larger
+// than one disk command reads, a program header table at an odd offset,
+// 65,534 program headers.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
+#include "hw/machine.h"
 #include "elf.h"
 #include "qemu.h"
+#include "transcript.h"
 #include "volumes.h"
 
 using namespace testing_support;
@@ -74,6 +81,46 @@ Rows last_rows_at_halt(const std::string& disk)
 
 Rows ending(const std::string& error) { return {error, "", "Nothing left to do. Halt."}; }
 
+void set_ph(Bytes& elf, int i, size_t field, uint32_t value)
+{
+    put32(elf, get32(elf, 0x1C) + 32 * i + field, value);
+}
+
+// The real kernel on a system volume, one field of its changed.
+std::string real_kernel_with(const std::string& name, void (*change)(Bytes&))
+{
+    Bytes kernel = read_file(KERNEL_FILE);
+    change(kernel);
+    return volume_with_kernel(kernel, name);
+}
+
+struct KernelHalt {
+    bool halted = false;
+    uint32_t eip = 0;
+    Rows rows;
+};
+
+// Boots a volume whose kernel must halt in its first 16 bytes at 0xC0000000;
+// `halted` says whether it did.
+KernelHalt boot_to_kernel_halt(const std::string& disk, double seconds)
+{
+    qemu::Machine m = qemu::start({disk, false, {}});
+    KernelHalt k;
+    bool stopped = false;
+    for (int polls = 0; polls < seconds * 10 && !stopped; polls++) {
+        qemu::Cpu cpu = qemu::cpu(m);
+        k.eip = cpu.eip;
+        k.halted = cpu.halted && cpu.eip >= machine::KERNEL_BASE && cpu.eip < machine::KERNEL_BASE + 0x10;
+        // The loader's own halt (an "ERROR:" line) ends the wait too.
+        stopped = k.halted || (cpu.halted && cpu.eip >= machine::LOADER_BASE && cpu.eip < machine::BPB_BUFFER);
+        if (!stopped)
+            qemu::sleep_ms(100);
+    }
+    k.rows = system_volumes::text_rows(qemu::physical_memory(m, machine::TEXT_SCREEN, 4000));
+    qemu::stop(m);
+    return k;
+}
+
 } // namespace
 
 TEST(LoaderErrors, ZeroBytesPerSectorIsReportedInsteadOfDividing)
@@ -124,19 +171,19 @@ TEST(LoaderErrors, KernelsThatWouldRunWhatNoSegmentGivesAreRefused)
 {
     Bytes code(0x100, 0xF4);   // hlt
     std::string overlap = volume_with_kernel(
-        make_elf(0xC0000000, {{1, 0xC0000000, 0x100, code}, {1, 0xC0000080, 0x100, code, 6}}),
+        make_elf(machine::KERNEL_BASE, {{1, machine::KERNEL_BASE, 0x100, code}, {1, machine::KERNEL_BASE + 0x80, 0x100, code, 6}}),
         "overlap");
     EXPECT_EQ(last_rows_at_halt(overlap), ending("ERROR: SEGMENTS OVERLAP AT 0xC0000080"));
-    std::string tail = volume_with_kernel(make_elf(0xC0000100, {{1, 0xC0000000, 0x200, code}}), "tail");
+    std::string tail = volume_with_kernel(make_elf(machine::KERNEL_BASE + 0x100, {{1, machine::KERNEL_BASE, 0x200, code}}), "tail");
     EXPECT_EQ(last_rows_at_halt(tail), ending("ERROR: ENTRY OUTSIDE CODE SEGMENTS 0xC0000100"));
-    Bytes relocatable = tiny_kernel(0xC0000000);
+    Bytes relocatable = tiny_kernel(machine::KERNEL_BASE);
     put16(relocatable, 0x10, 1);
     EXPECT_EQ(last_rows_at_halt(volume_with_kernel(relocatable, "rel")), ending("ERROR: BAD ELF TYPE 1"));
 }
 
 TEST(LoaderErrors, ASegmentOverTheLoaderIsRefused)
 {
-    std::string disk = volume_with_kernel(tiny_kernel(0xBFC01000), "overloader");
+    std::string disk = volume_with_kernel(tiny_kernel(machine::LOADER_BASE), "overloader");
     EXPECT_EQ(last_rows_at_halt(disk), ending("ERROR: SEGMENT OUTSIDE KERNEL RANGE AT 0xBFC01000"));
 }
 
@@ -180,4 +227,118 @@ TEST(LoaderErrors, AClusterPastTheDiskEndsInTheDrivesError)
     set_fat(disk, 2, static_cast<uint16_t>(cluster));
     uint32_t lba = l.data + (cluster - 2) * l.cluster;
     EXPECT_EQ(last_rows_at_halt(disk), ending("ERROR: DISK FAULT AT LBA " + std::to_string(lba)));
+}
+
+TEST(LoaderErrors, AProgramHeaderSizeOtherThan32IsRefused)
+{
+    // Read with a stride of 40, the real kernel's data segment used to be
+    // skipped and a broken kernel ran.
+    std::string disk = real_kernel_with("phentsize", [](Bytes& k) { put16(k, 0x2A, 40); });
+    EXPECT_EQ(last_rows_at_halt(disk), ending("ERROR: BAD PROGRAM HEADER SIZE 40"));
+}
+
+TEST(LoaderErrors, AFileSizeAboveAZeroMemorySizeIsRefused)
+{
+    std::string disk = real_kernel_with("memsz0", [](Bytes& k) {
+        set_ph(k, 1, 0x10, 0x100);
+        set_ph(k, 1, 0x14, 0);
+    });
+    char line[80];
+    std::snprintf(line, sizeof line, "ERROR: SEGMENT FILE SIZE ABOVE MEMORY SIZE AT 0x%X",
+                  program_headers(read_file(KERNEL_FILE)).at(1).vaddr);
+    EXPECT_EQ(last_rows_at_halt(disk), ending(line));
+}
+
+TEST(LoaderErrors, AMediaByteOfZeroIsRefused)
+{
+    std::string disk = volume_with_kernel(read_file(KERNEL_FILE), "media0");
+    system_volumes::patch(disk, 0x15, Bytes{0x00});
+    EXPECT_EQ(last_rows_at_halt(disk), ending("ERROR: BAD MEDIA BYTE 0x0"));
+}
+
+TEST(LoaderErrors, KernelsAskingForDynamicLinkingOrOutOfOrderAreRefused)
+{
+    Bytes code(0x100, 0xF4);   // hlt
+    const Bytes interpreter = {'/', 'l', 'i', 'b', '/', 'l', 'd', '.', 's', 'o', 0};
+    std::string interp = volume_with_kernel(
+        make_elf(machine::KERNEL_BASE, {{3, 0, 11, interpreter, 4}, {1, machine::KERNEL_BASE, 0x100, code}}), "interp");
+    EXPECT_EQ(last_rows_at_halt(interp), ending("ERROR: KERNEL NEEDS DYNAMIC LINKING, HEADER TYPE 3"));
+    std::string dynamic = volume_with_kernel(
+        make_elf(machine::KERNEL_BASE, {{1, machine::KERNEL_BASE, 0x100, code}, {2, machine::KERNEL_BASE + 0x100, 8, Bytes(8, 0), 6}}),
+        "dynamic");
+    EXPECT_EQ(last_rows_at_halt(dynamic), ending("ERROR: KERNEL NEEDS DYNAMIC LINKING, HEADER TYPE 2"));
+    std::string order = volume_with_kernel(
+        make_elf(machine::KERNEL_BASE, {{1, machine::KERNEL_BASE + 0x1000, 0x100, code, 6}, {1, machine::KERNEL_BASE, 0x100, code}}), "order");
+    EXPECT_EQ(last_rows_at_halt(order), ending("ERROR: SEGMENTS OUT OF ORDER AT 0xC0000000"));
+}
+
+TEST(LoaderLimits, AProgramHeaderTableAtAnOddOffsetBoots)
+{
+    // The real kernel's table copied behind the file, one byte past its end,
+    // the old one overwritten.
+    Bytes kernel = read_file(KERNEL_FILE);
+    uint32_t phoff = get32(kernel, 0x1C), count = get16(kernel, 0x2C);
+    uint32_t moved = static_cast<uint32_t>(kernel.size()) + 1;
+    Bytes table(kernel.begin() + phoff, kernel.begin() + phoff + 32 * count);
+    kernel.push_back(0);
+    kernel.insert(kernel.end(), table.begin(), table.end());
+    std::fill(kernel.begin() + phoff, kernel.begin() + phoff + 32 * count, 0xFF);
+    put32(kernel, 0x1C, moved);
+    qemu::Machine m = qemu::start({volume_with_kernel(kernel, "oddphoff"), false, {}});
+    bool started = qemu::wait_serial(m, STARTUP_LINES, 30);
+    std::string serial = qemu::serial(m);
+    qemu::stop(m);
+    EXPECT_TRUE(started) << serial;
+}
+
+TEST(LoaderLimits, AMkfsVolumeWith4096RootEntriesBoots)
+{
+    // mkfs.fat -R 32 -r 4096 with the corpus's small kernel: 256 directory
+    // sectors, read in two commands.
+    testing_support::Bytes volume = read_file(FUZZ_DIR "/corpus/mkfs-root-4096.img");
+    ASSERT_EQ(get16(volume, 0x11), 4096);
+    std::string written = write_file("root4096.img", volume);
+    system_volumes::install_boot(written);
+    KernelHalt k = boot_to_kernel_halt(written, 30);
+    EXPECT_TRUE(k.halted) << std::hex << k.eip << "\n" << testing::PrintToString(k.rows);
+    ASSERT_GE(k.rows.size(), 9u);
+    EXPECT_EQ(k.rows[6], "Max Root Dir Entries: 4096");
+    EXPECT_EQ(k.rows.back().substr(0, 19), "KRNL.VOX loaded at ");
+}
+
+TEST(LoaderLimits, SixtyFiveThousandFiveHundredThirtyFourProgramHeadersAreDecidedAtOnce)
+{
+    // The code, then 65,533 one-byte segments every 32 bytes after it: a
+    // 2.1 MB file on a 2.88 MB volume. It boots; the guest instructions from
+    // the ELF checks' start (right after "KRNL.VOX loaded at") to the
+    // kernel's entry are printed: under -icount, 32 ns of guest time each.
+    // Comparing every pair of segments made that over a minute.
+    const Bytes halt = {0xFA, 0xF4, 0xEB, 0xFD};   // cli; hlt; jmp back to hlt
+    std::vector<Segment> segments = {{1, machine::KERNEL_BASE, 32, halt}};
+    for (uint32_t i = 1; i < 65534; i++)
+        segments.push_back({1, machine::KERNEL_BASE + 32 * i, 1, {static_cast<uint8_t>(i)}, 6});
+    std::string disk = system_volumes::make(
+        {{write_file("phdrs.vox", make_elf(machine::KERNEL_BASE, segments)), "KRNL.VOX"}}, "phdrs.img", 2880);
+
+    uint32_t check = find_symbol(read_file(STAGE4_ELF), "loader::checkElf(unsigned char const*, unsigned int)").value;
+    qemu::Machine m = qemu::start({disk, true, {}});
+    auto executed = [&] { return qemu::qmp(m, "query-replay")["icount"].get<uint64_t>(); };
+    qemu::break_at(m, check);
+    qemu::break_at(m, machine::KERNEL_BASE);
+    qemu::resume(m);
+    bool checking = qemu::wait_stop(m, 60) && qemu::stopped_eip(m) == check;
+    uint64_t at_check = executed();
+    qemu::resume(m);
+    bool entered = qemu::wait_stop(m, 60) && qemu::stopped_eip(m) == machine::KERNEL_BASE;
+    uint64_t at_entry = executed();
+    Rows rows = system_volumes::text_rows(qemu::physical_memory(m, machine::TEXT_SCREEN, 4000));
+    qemu::stop(m);
+    ASSERT_TRUE(checking);
+    ASSERT_TRUE(entered) << testing::PrintToString(rows);
+    EXPECT_EQ(rows.back().substr(0, 19), "KRNL.VOX loaded at ");
+    std::printf("65534 program headers: %llu guest instructions from checkElf to the kernel's "
+                "entry (%.3f s at 32 ns), %llu since reset (%.3f s)\n",
+                static_cast<unsigned long long>(at_entry - at_check), (at_entry - at_check) * 32e-9,
+                static_cast<unsigned long long>(at_entry), at_entry * 32e-9);
+    RecordProperty("instructions_checkElf_to_entry", std::to_string(at_entry - at_check));
 }

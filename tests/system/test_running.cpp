@@ -92,6 +92,15 @@ render::Frame view(kern::Fixed z, int32_t yaw = 0)
     return render::render_frame({{0, 0, z}, 0, yaw}, render::all_on());
 }
 
+// The first k of 1..most whose frame is the one shown, or -1.
+int steps_shown(const std::vector<int>& shown, int most, render::Frame (*frame_after)(int k))
+{
+    for (int k = 1; k <= most; k++)
+        if (differing(shown, frame_after(k)) == 0)
+            return k;
+    return -1;
+}
+
 // Holds a key for a few frames, then lets the loop show the result.
 void hold(qemu::Machine& m, const std::string& qcode, int frames)
 {
@@ -206,12 +215,8 @@ TEST(Running, HoldingLTurnsTheViewByWholeYawSteps)
     qemu::Machine m = boot_running();
     ASSERT_TRUE(wait_started(m));
     hold(m, "l", 5);
-    std::vector<int> shown = displayed(m);
-    int matched = -1;
-    for (int k = 1; k <= 200 && matched < 0; k++)
-        if (differing(shown, view(START_Z, 64 * k)) == 0)
-            matched = k;
-    EXPECT_GT(matched, 0) << "no whole number of yaw steps gives the frame shown";
+    EXPECT_GT(steps_shown(displayed(m), 200, [](int k) { return view(START_Z, 64 * k); }), 0)
+        << "no whole number of yaw steps gives the frame shown";
     qemu::stop(m);
 }
 
@@ -220,12 +225,9 @@ TEST(Running, HoldingWMovesForward)
     qemu::Machine m = boot_running();
     ASSERT_TRUE(wait_started(m));
     hold(m, "w", 3);
-    std::vector<int> shown = displayed(m);
-    int matched = -1;
-    for (int k = 1; k <= 15 && matched < 0; k++)   // 15 steps would put the camera inside the cube
-        if (differing(shown, view(START_Z + k * STEP)) == 0)
-            matched = k;
-    EXPECT_GT(matched, 0) << "no whole number of forward steps gives the frame shown";
+    // 16 steps would put the camera inside the cube.
+    EXPECT_GT(steps_shown(displayed(m), 15, [](int k) { return view(START_Z + k * STEP); }), 0)
+        << "no whole number of forward steps gives the frame shown";
     qemu::stop(m);
 }
 

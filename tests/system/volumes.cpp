@@ -12,10 +12,11 @@
 
 namespace system_volumes {
 
-std::string make(const std::vector<testing_support::VolumeFile>& files, const std::string& name)
+std::string make(const std::vector<testing_support::VolumeFile>& files, const std::string& name,
+                 int kilobytes)
 {
     std::string path = testing_support::scratch_dir() + "/" + name;
-    std::string cmd = std::string(MKVOLUME) + " -o '" + path + "' -R " +
+    std::string cmd = std::string(MKVOLUME) + " -o '" + path + "' -f " + std::to_string(kilobytes) + " -R " +
                       std::to_string(BOOT_RESERVED_SECTORS) + " -c " +
                       std::to_string(SYSTEM_CLUSTER_SECTORS) + " -b '" BOOT_SECTOR_BIN "' -r '" +
                       BOOT_RESERVED_BIN + "'";
@@ -33,6 +34,19 @@ void patch(const std::string& path, size_t offset, const testing_support::Bytes&
     f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (!f)
         throw std::runtime_error("cannot patch " + path);
+}
+
+void install_boot(const std::string& path)
+{
+    using namespace testing_support;
+    Bytes volume = read_file(path);
+    if (get16(volume, 0x0E) < BOOT_RESERVED_SECTORS)
+        throw std::runtime_error(path + " has too few reserved sectors for the boot stages");
+    // The jump over the BPB, then the code from 0x3E on, as mformat -B merges them.
+    Bytes boot = read_file(BOOT_SECTOR_BIN);
+    patch(path, 0, Bytes(boot.begin(), boot.begin() + 3));
+    patch(path, 0x3E, Bytes(boot.begin() + 0x3E, boot.begin() + 512));
+    patch(path, 512, read_file(BOOT_RESERVED_BIN));
 }
 
 size_t root_directory_offset(const std::string& path)

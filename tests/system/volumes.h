@@ -8,8 +8,15 @@
 
 namespace system_volumes {
 
-// Writes the volume to a scratch file and returns its path.
-std::string make(const std::vector<testing_support::VolumeFile>& files, const std::string& name);
+// Writes the volume (1.44 MB unless `kilobytes` says otherwise) to a
+// scratch file and returns its path.
+std::string make(const std::vector<testing_support::VolumeFile>& files, const std::string& name,
+                 int kilobytes = 1440);
+
+// Writes the boot environment into a volume made by other tools, around its
+// BPB and into its reserved sectors (it needs the system volume's count of
+// them): the boot sector's code, then the boot stages from sector 1.
+void install_boot(const std::string& path);
 
 // Patches bytes of a volume file in place (to craft names mtools won't write).
 void patch(const std::string& path, size_t offset, const testing_support::Bytes& bytes);

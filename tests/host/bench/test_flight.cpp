@@ -17,7 +17,7 @@
 #include "kern/commands.h"
 #include "kern/console.h"
 #include "kern/keyboard.h"
-#include "kern/orbit.h"
+#include "kern/camera.h"
 #include "kern/redraw.h"
 #include "kern/startup.h"
 #include "kern/video/video.h"

@@ -16,7 +16,6 @@ using kern::Triangle;
 
 namespace {
 
-const int64_t PX = 4096;
 const uint32_t FRAME = kern::SCREEN_BYTES;
 
 uint8_t* video() { return reinterpret_cast<uint8_t*>(kern::VIDEO_MEMORY); }
@@ -43,16 +42,7 @@ bool same_triangle(const Triangle& a, const Triangle& b)
 }
 
 // Square pixels covered by the triangle's snapped corners.
-double area(const Triangle& t)
-{
-    int64_t x[3], y[3];
-    for (int i = 0; i < 3; i++) {
-        x[i] = t.corners[i].x / PX;
-        y[i] = t.corners[i].y / PX;
-    }
-    int64_t a = (x[1] - x[0]) * (y[2] - y[0]) - (y[1] - y[0]) * (x[2] - x[0]);
-    return (a < 0 ? -a : a) / 2.0;
-}
+double area(const Triangle& t) { return bench::double_area(t) / 2.0; }
 
 } // namespace
 

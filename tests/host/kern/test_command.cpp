@@ -163,6 +163,7 @@ TEST(Command, WithoutItsRegionTheTableHoldsNothing)
     Mem_EarlyInit();
     Console_Init();
     Mem_AllocRegion(HEAP_SIZE, "./all", 1);
+    Command_SetOutput(Console_WriteLine);
     Command_Init();
     Commands_RegisterAll();
     EXPECT_EQ(Command_Count(), 0);

@@ -239,34 +239,26 @@ TEST(Handlers, SlaveLinesAcknowledgeTheSlaveFirstThenTheMaster)
     }
 }
 
-TEST(Faults, DivideErrorReportsOnTheSerialLineAndHaltsWithInterruptsOff)
+TEST(Faults, EachReportsOnTheSerialLineAndHaltsWithInterruptsOff)
 {
-    hwsim::reset();
-    hwsim::uart_attach();
-    ASSERT_EQ(Serial_Initialize(), 0);
-    sti();
-    try {
-        idivzero_handler();
-        FAIL() << "returned into the fault";
-    } catch (const hwsim::Halt& h) {
-        EXPECT_FALSE(h.interrupts_enabled);
+    const struct {
+        void (*handler)();
+        const char* line;
+    } faults[] = {{idivzero_handler, "ERROR: divide error, system halted\n"},
+                  {ifatal_handler, "ERROR: double fault, system halted\n"}};
+    for (const auto& fault : faults) {
+        hwsim::reset();
+        hwsim::uart_attach();
+        ASSERT_EQ(Serial_Initialize(), 0);
+        sti();
+        try {
+            fault.handler();
+            ADD_FAILURE() << "returned into the fault";
+        } catch (const hwsim::Halt& h) {
+            EXPECT_FALSE(h.interrupts_enabled);
+        }
+        EXPECT_EQ(hwsim::uart_output(), fault.line);
     }
-    EXPECT_EQ(hwsim::uart_output(), "ERROR: divide error, system halted\n");
-}
-
-TEST(Faults, DoubleFaultReportsOnTheSerialLineAndHaltsWithInterruptsOff)
-{
-    hwsim::reset();
-    hwsim::uart_attach();
-    ASSERT_EQ(Serial_Initialize(), 0);
-    sti();
-    try {
-        ifatal_handler();
-        FAIL() << "returned into the fault";
-    } catch (const hwsim::Halt& h) {
-        EXPECT_FALSE(h.interrupts_enabled);
-    }
-    EXPECT_EQ(hwsim::uart_output(), "ERROR: double fault, system halted\n");
 }
 
 TEST(Faults, HaltEvenWithoutAWorkingSerialPort)

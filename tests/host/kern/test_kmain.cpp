@@ -19,7 +19,6 @@
 #include "kern/console.h"
 #include "kern/idt.h"
 #include "kern/keyboard.h"
-#include "kern/orbit.h"
 #include "kern/redraw.h"
 #include "kern/timer.h"
 #include "kern/video/video.h"

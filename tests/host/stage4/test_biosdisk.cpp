@@ -14,6 +14,7 @@
 #include "fixed_memory.h"
 #include "hw/machine.h"
 #include "hw_host.h"
+#include "loader_run.h"
 #include "stage4/biosdisk.h"
 #include "stage4/disk.h"
 #include "stage4/st4.h"
@@ -22,28 +23,8 @@
 #include "volume.h"
 
 using namespace testing_support;
-typedef std::vector<std::string> Rows;
 
 namespace {
-
-const std::string HALT = "Nothing left to do. Halt.";
-
-Bytes pattern(size_t n, uint8_t seed)
-{
-    Bytes b(n);
-    for (size_t i = 0; i < n; i++)
-        b[i] = static_cast<uint8_t>(seed + i * 3 + (i >> 9));
-    return b;
-}
-
-// Three clusters of the standard layout: sectors 33, 34 and 35.
-Bytes small_kernel()
-{
-    return make_elf(0xC0000010, {{1, 0xC0000000, 1000, pattern(1000, 1)},
-                                 {1, 0xC0001000, 0x400, pattern(0x100, 9), 6}});
-}
-
-Bytes kernel_volume() { return make_volume({{write_file("kernel", small_kernel()), "KRNL.VOX"}}); }
 
 // A disk whose every byte tells its sector.
 Bytes numbered_disk(uint32_t sectors)
@@ -69,27 +50,7 @@ uint32_t boot_bios(const Bytes& disk, hwsim::BiosDiskOptions options = {}, uint8
     hwsim::set_tracing(false);
     hwsim::bios_disk_attach(drive, disk, options);
     *fixed(machine::BOOT_DRIVE) = drive;
-    loader::clearScreen();
-    try {
-        st4main();
-    } catch (const hwsim::Entry& e) {
-        return e.address;
-    } catch (const hwsim::Halt& h) {
-        EXPECT_FALSE(h.interrupts_enabled);
-        return 0;
-    }
-    ADD_FAILURE() << "st4main returned";
-    return 0;
-}
-
-// The rows from the error line on, when the screen ends in exactly one
-// "ERROR:" line, a blank line and the halt line.
-std::string error_line()
-{
-    Rows rows = screen_rows();
-    if (rows.size() < 3 || rows.back() != HALT || !rows[rows.size() - 2].empty())
-        return "(no halt)";
-    return rows[rows.size() - 3];
+    return run_loader();
 }
 
 // Reads through ReadSectors with the BIOS path open on `drive`; returns the
@@ -113,15 +74,6 @@ std::vector<std::pair<uint32_t, uint32_t>> reads()
         if (c.function == 0x02 || c.function == 0x42)
             r.push_back({c.lba, c.count});
     return r;
-}
-
-void expect_segments_placed(const Bytes& elf)
-{
-    for (const ProgramHeader& ph : program_headers(elf)) {
-        if (ph.type != 1 || ph.memsz == 0)
-            continue;
-        ASSERT_EQ(std::memcmp(fixed(ph.vaddr), &elf[ph.offset], ph.filesz), 0) << std::hex << ph.vaddr;
-    }
 }
 
 size_t alt_status_reads()
@@ -160,9 +112,9 @@ TEST(DiskProbe, AnAtaDiskAnswersAndEveryOtherMasterLeavesItToTheBios)
         {"a disk that stays busy: its reads time out", [&] { attach_ata(stuck); }, true, 0, bound},
         {"a disk showing a fault: its reads say so", [&] { attach_ata(fault); }, true, 0, 15},
         {"no controller: the bus floats", [] {}, false, -1, 15},
-        {"a controller that reads 0x7F", [] { hwsim::on_in(0x3F6, [](uint16_t) { return 0x7F; }); },
+        {"a controller that reads 0x7F", [] { hwsim::on_in(machine::ATA_ALT_STATUS, [](uint16_t) { return 0x7F; }); },
          false, -1, 15},
-        {"a controller with no drive", [] { hwsim::on_in(0x3F6, [](uint16_t) { return 0x00; }); },
+        {"a controller with no drive", [] { hwsim::on_in(machine::ATA_ALT_STATUS, [](uint16_t) { return 0x00; }); },
          false, -1, 15},
         {"a packet device (a CD drive)", [&] { attach_ata(packet); }, false, 1, 15 + 15},
         {"a drive that never answers IDENTIFY", [&] { attach_ata(silent); }, false, 1, 15 + bound},
@@ -178,7 +130,7 @@ TEST(DiskProbe, AnAtaDiskAnswersAndEveryOtherMasterLeavesItToTheBios)
         }
         EXPECT_EQ(alt_status_reads(), c.alt_reads) << c.what;
         EXPECT_TRUE(hwsim::every_access_delayed(hwsim::trace())) << c.what;
-        EXPECT_EQ(hwsim::trace()[0], hwsim::out8(0x1F6, 0xA0)) << c.what;   // the master, first
+        EXPECT_EQ(hwsim::trace()[0], hwsim::out8(machine::ATA_DRIVE, 0xA0)) << c.what;   // the master, first
     }
 }
 
@@ -189,10 +141,10 @@ TEST(DiskProbe, TheAnswerToIdentifyIsTakenWholeBeforeTheFirstRead)
     ASSERT_TRUE(loader::ataDriveAnswers());
     size_t words = 0;
     for (const hwsim::Access& a : hwsim::trace())
-        words += a.port == 0x1F0;
+        words += a.port == machine::ATA_DATA;
     EXPECT_EQ(words, 256u);
     // The drive offers nothing more, and takes a read next.
-    EXPECT_EQ(inb(0x3F6) & 0x08, 0);
+    EXPECT_EQ(inb(machine::ATA_ALT_STATUS) & 0x08, 0);
 }
 
 TEST(DiskProbe, TheSlowestDecisionStaysWithinAHundredMilliseconds)
@@ -202,7 +154,7 @@ TEST(DiskProbe, TheSlowestDecisionStaysWithinAHundredMilliseconds)
     // each under 1.25 us even on the ISA bus.
     hwsim::reset();
     uint32_t busy = loader::ATA_PROBE_READS - 1;
-    hwsim::on_in(0x3F6, [&](uint16_t) -> uint16_t { return busy > 0 ? (busy--, 0x80) : 0x50; });
+    hwsim::on_in(machine::ATA_ALT_STATUS, [&](uint16_t) -> uint16_t { return busy > 0 ? (busy--, 0x80) : 0x50; });
     EXPECT_FALSE(loader::ataDriveAnswers());
     EXPECT_EQ(alt_status_reads(), 2 * size_t{loader::ATA_PROBE_READS});
     EXPECT_LT(hwsim::trace().size() * 1.25, 100000.0);
@@ -211,7 +163,7 @@ TEST(DiskProbe, TheSlowestDecisionStaysWithinAHundredMilliseconds)
 TEST(BiosDisk, WithNoAtaDriveTheLoaderSaysSoAndLoadsThroughExtendedReads)
 {
     Bytes disk = kernel_volume();
-    EXPECT_EQ(boot_bios(disk), 0xC0000010u);
+    EXPECT_EQ(boot_bios(disk), (machine::KERNEL_BASE + 0x10));
     expect_segments_placed(small_kernel());
     size_t size = small_kernel().size();
     EXPECT_EQ(screen_rows(), (Rows{
@@ -235,7 +187,7 @@ TEST(BiosDisk, WithNoAtaDriveTheLoaderSaysSoAndLoadsThroughExtendedReads)
 
 TEST(BiosDisk, TheBootDriveIsTheOneRead)
 {
-    EXPECT_EQ(boot_bios(kernel_volume(), {}, 0x81), 0xC0000010u);
+    EXPECT_EQ(boot_bios(kernel_volume(), {}, 0x81), (machine::KERNEL_BASE + 0x10));
     EXPECT_EQ(screen_row(2), "No ATA drive answers: reading BIOS drive 0x81");
 }
 
@@ -283,7 +235,7 @@ TEST(BiosDisk, AShortReadGoesOnFromWhereTheBiosStopped)
 {
     hwsim::BiosDiskOptions five;
     five.most_per_read = 5;
-    EXPECT_EQ(boot_bios(kernel_volume(), five), 0xC0000010u);
+    EXPECT_EQ(boot_bios(kernel_volume(), five), (machine::KERNEL_BASE + 0x10));
     expect_segments_placed(small_kernel());
     EXPECT_EQ(reads()[1], (std::pair<uint32_t, uint32_t>{19, 14}));
     EXPECT_EQ(reads()[2], (std::pair<uint32_t, uint32_t>{24, 9}));
@@ -330,7 +282,7 @@ TEST(BiosDisk, AFloppysFirstFailedReadsAreTriedAgain)
 {
     hwsim::BiosDiskOptions o = floppy();
     o.failures = 2;   // media changed, twice
-    EXPECT_EQ(boot_bios(kernel_volume(), o, 0x00), 0xC0000010u);
+    EXPECT_EQ(boot_bios(kernel_volume(), o, 0x00), (machine::KERNEL_BASE + 0x10));
     std::vector<uint8_t> first;
     for (size_t i = 2; i < 7; i++)   // after the extensions check and the parameters
         first.push_back(hwsim::bios_disk_calls().at(i).function);

@@ -31,7 +31,7 @@ void put_n(char ch, int n)
 
 TEST(ClrScr32, FillsEveryCellWithBlankWhiteOnBlueAndKeepsRegisters)
 {
-    volatile uint8_t* screen = reinterpret_cast<volatile uint8_t*>(0xB8000);
+    volatile uint8_t* screen = reinterpret_cast<volatile uint8_t*>(machine::TEXT_SCREEN);
     for (int i = 0; i < 4001; i++)
         screen[i] = 0xEE;
     uint32_t a = 0x11111111, b = 0x22222222, c = 0x33333333, d = 0x44444444;
@@ -52,7 +52,7 @@ TEST(ClrScr32, FillsEveryCellWithBlankWhiteOnBlueAndKeepsRegisters)
             ASSERT_EQ(screen_attr(r, col), 0x1F) << r << "," << col;
         }
     // The byte after the screen is not touched.
-    EXPECT_EQ(reinterpret_cast<volatile uint8_t*>(0xB8000)[4000], 0xEE);
+    EXPECT_EQ(reinterpret_cast<volatile uint8_t*>(machine::TEXT_SCREEN)[4000], 0xEE);
 }
 
 TEST(Terminal, BannerThenEmptyRowThenCursorOnRowTwo)
@@ -122,7 +122,7 @@ TEST(Terminal, WritingPastTheLastRowScrollsTheScreenUp)
 TEST(Terminal, ScrollKeepsTheLastRowsAttributesAndBlanksItsCharacters)
 {
     fresh_screen();
-    reinterpret_cast<volatile uint8_t*>(0xB8000)[2 * (24 * 80 + 5) + 1] = 0x4E;
+    reinterpret_cast<volatile uint8_t*>(machine::TEXT_SCREEN)[2 * (24 * 80 + 5) + 1] = 0x4E;
     loader::puts("row zero");
     scrollDown(1);
     EXPECT_EQ(screen_row(0), "");
@@ -145,7 +145,7 @@ TEST(Terminal, NumbersInDecimalAndHexadecimal)
     putch('\n');
     putintx(0);
     putch(' ');
-    putintx(0xC0000000u);
+    putintx(machine::KERNEL_BASE);
     putch(' ');
     putintx(255);
     putch(' ');
@@ -171,8 +171,8 @@ TEST(Terminal, HardwareCursorMovesWithDelaysAfterEachWrite)
     fresh_screen();
     MovCur(5, 3);   // cell 245 = 0x00F5
     std::vector<hwsim::Access> expected = {
-        hwsim::out8(0x3D4, 0x0F), hwsim::delay(), hwsim::out8(0x3D5, 0xF5), hwsim::delay(),
-        hwsim::out8(0x3D4, 0x0E), hwsim::delay(), hwsim::out8(0x3D5, 0x00), hwsim::delay(),
+        hwsim::out8(machine::VGA_CRTC_INDEX, 0x0F), hwsim::delay(), hwsim::out8(machine::VGA_CRTC_INDEX + 1, 0xF5), hwsim::delay(),
+        hwsim::out8(machine::VGA_CRTC_INDEX, 0x0E), hwsim::delay(), hwsim::out8(machine::VGA_CRTC_INDEX + 1, 0x00), hwsim::delay(),
     };
     EXPECT_EQ(hwsim::trace(), expected);
 }
@@ -186,7 +186,7 @@ TEST(Terminal, OrdinaryCharactersLeaveTheHardwareCursorAlone)
     loader::puts("cd");   // puts moves it once, after the text: cell 4
     std::vector<hwsim::Access> t = hwsim::trace_without_delays();
     ASSERT_EQ(t.size(), 4u);
-    EXPECT_EQ(t[1], hwsim::out8(0x3D5, 4));
+    EXPECT_EQ(t[1], hwsim::out8(machine::VGA_CRTC_INDEX + 1, 4));
 }
 
 TEST(Terminal, ClearScreenBlanksAndHomesTheCursor)
@@ -221,7 +221,7 @@ std::vector<hwsim::Access> uart_accesses()
 {
     std::vector<hwsim::Access> t;
     for (const hwsim::Access& a : hwsim::trace_without_delays())
-        if (a.port >= 0x3F8 && a.port <= 0x3FF)
+        if (a.port >= machine::COM1 && a.port <= machine::COM1 + 7)
             t.push_back(a);
     return t;
 }
@@ -230,7 +230,7 @@ size_t line_status_reads()
 {
     size_t n = 0;
     for (const hwsim::Access& a : hwsim::trace())
-        n += a.port == 0x3FD;
+        n += a.port == machine::COM1 + 5;
     return n;
 }
 
@@ -244,16 +244,16 @@ TEST(SerialCopy, TheUartIsSetUpAsTheKernelDoesAndCarriesTheBanner)
     using hwsim::in8;
     using hwsim::out8;
     std::vector<hwsim::Access> setup = {
-        out8(0x3F9, 0x00), out8(0x3FB, 0x80), out8(0x3F8, 0x03), out8(0x3F9, 0x00),
-        out8(0x3FB, 0x03), out8(0x3FA, 0xC7), out8(0x3FC, 0x0B), out8(0x3FC, 0x1E),
-        out8(0x3F8, 0xAE), in8(0x3F8, 0xAE), out8(0x3FC, 0x0F),
+        out8(machine::COM1 + 1, 0x00), out8(machine::COM1 + 3, 0x80), out8(machine::COM1, 0x03), out8(machine::COM1 + 1, 0x00),
+        out8(machine::COM1 + 3, 0x03), out8(machine::COM1 + 2, 0xC7), out8(machine::COM1 + 4, 0x0B), out8(machine::COM1 + 4, 0x1E),
+        out8(machine::COM1, 0xAE), in8(machine::COM1, 0xAE), out8(machine::COM1 + 4, 0x0F),
     };
     std::vector<hwsim::Access> t = uart_accesses();
     ASSERT_GT(t.size(), setup.size());
     EXPECT_EQ(std::vector<hwsim::Access>(t.begin(), t.begin() + setup.size()), setup);
     // Each byte after the transmitter shows empty.
-    EXPECT_EQ(t[setup.size()], in8(0x3FD, 0x60));
-    EXPECT_EQ(t[setup.size() + 1], out8(0x3F8, 'Q'));
+    EXPECT_EQ(t[setup.size()], in8(machine::COM1 + 5, 0x60));
+    EXPECT_EQ(t[setup.size() + 1], out8(machine::COM1, 'Q'));
     EXPECT_TRUE(hwsim::every_access_delayed(hwsim::trace()));
     EXPECT_EQ(hwsim::uart_output(), BANNER);
     EXPECT_EQ(hwsim::uart_register(hwsim::UART_DLL), 3);

@@ -1,91 +1,25 @@
-// The loader against unsound volumes and failing drives: boot sector fields,
-// cluster chains and ATA errors end in one "ERROR:" line and the halt.
+// The loader's reading of FAT12 volumes: the boot sector's fields, the
+// cluster chain, and the root directory's listing and choice of the kernel,
+// against volumes made by mtools and changed byte by byte.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "elf.h"
 #include "fake_ata.h"
 #include "fixed_memory.h"
+#include "hw/machine.h"
 #include "hw_host.h"
+#include "loader_run.h"
 #include "stage4/st4.h"
 #include "stage4/term.h"
 #include "text_screen.h"
 #include "volume.h"
 
 using namespace testing_support;
-typedef std::vector<std::string> Rows;
 
 namespace {
-
-// The standard 1.44 MB layout: FAT from byte 512, root directory from
-// sector 19, cluster c at sector c + 31, clusters 2 to 2848.
-const size_t FAT_OFFSET = 512;
-const size_t ROOT_OFFSET = 19 * 512;
-const uint32_t HIGHEST_144 = 2848;
-const std::string HALT = "Nothing left to do. Halt.";
-
-Bytes pattern(size_t n, uint8_t seed)
-{
-    Bytes b(n);
-    for (size_t i = 0; i < n; i++)
-        b[i] = static_cast<uint8_t>(seed + i * 5 + (i >> 8));
-    return b;
-}
-
-// Three clusters: 2, 3 and 4.
-Bytes small_kernel()
-{
-    return make_elf(0xC0000010, {{1, 0xC0000000, 1000, pattern(1000, 1)},
-                                 {1, 0xC0001000, 0x400, pattern(0x100, 9), 6}});
-}
-
-Bytes kernel_volume(const Bytes& kernel = small_kernel())
-{
-    return make_volume({{write_file("kernel", kernel), "KRNL.VOX"}});
-}
-
-void set_fat(Bytes& disk, uint32_t cluster, uint16_t value)
-{
-    size_t at = FAT_OFFSET + cluster + cluster / 2;
-    uint16_t word = get16(disk, at);
-    word = cluster & 1 ? static_cast<uint16_t>((word & 0x000F) | value << 4)
-                       : static_cast<uint16_t>((word & 0xF000) | value);
-    put16(disk, at, word);
-}
-
-// Boots the loader; returns the entry address, or 0 when it halted.
-uint32_t boot(const Bytes& disk, hwsim::AtaOptions options = {})
-{
-    hwsim::reset();
-    hwsim::set_tracing(false);
-    hwsim::ata_attach(disk, options);
-    loader::clearScreen();
-    try {
-        st4main();
-    } catch (const hwsim::Entry& e) {
-        return e.address;
-    } catch (const hwsim::Halt& h) {
-        EXPECT_FALSE(h.interrupts_enabled);
-        return 0;
-    }
-    ADD_FAILURE() << "st4main returned";
-    return 0;
-}
-
-// The rows from the error line on, when the screen ends in exactly one
-// "ERROR:" line, a blank line and the halt line.
-std::string error_line()
-{
-    Rows rows = screen_rows();
-    if (rows.size() < 3 || rows.back() != HALT || !rows[rows.size() - 2].empty())
-        return "(no halt)";
-    int errors = 0;
-    for (const std::string& r : rows)
-        errors += r.compare(0, 6, "ERROR:") == 0;
-    return errors == 1 ? rows[rows.size() - 3] : "(" + std::to_string(errors) + " errors)";
-}
-
 // Commands that read the data area (sector 33 on), in order.
 std::vector<uint32_t> cluster_reads()
 {
@@ -96,10 +30,14 @@ std::vector<uint32_t> cluster_reads()
     return lbas;
 }
 
+// Where the loader reads the standard layout's root directory to: after the
+// two FATs of 9 sectors in its FAT scratch.
+const uint32_t ROOT_DIR_144 = machine::FAT_SCRATCH + 2 * 9 * 512;
+
 loader::Bpb bpb(uint32_t spc, uint32_t reserved, uint32_t fats, uint32_t root, uint32_t spf,
                 uint32_t total)
 {
-    return {512, spc, reserved, fats, root, spf, total};
+    return {512, spc, reserved, fats, root, spf, total, 0xF0};
 }
 
 // Runs checkBpb; returns "" when it passes, else the error line it wrote.
@@ -135,10 +73,12 @@ TEST(LoaderBootSector, AnUnsoundFieldEndsInItsErrorBeforeAnyOtherRead)
         {0x0D, 8, 255, "ERROR: BAD SECTORS PER CLUSTER 255"},
         {0x0E, 16, 0, "ERROR: BAD RESERVED SECTORS 0"},
         {0x10, 8, 0, "ERROR: BAD NUMBER OF FATS 0"},
+        {0x15, 8, 0, "ERROR: BAD MEDIA BYTE 0x0"},
+        {0x15, 8, 0xF7, "ERROR: BAD MEDIA BYTE 0xF7"},
         {0x16, 16, 0, "ERROR: BAD SECTORS PER FAT 0"},
         {0x11, 16, 0, "ERROR: BAD ROOT DIR ENTRIES 0"},
         {0x11, 16, 17, "ERROR: BAD ROOT DIR ENTRIES 17"},
-        {0x11, 16, 8176, "ERROR: BAD ROOT DIR ENTRIES 8176"},
+        {0x11, 16, 65535, "ERROR: BAD ROOT DIR ENTRIES 65535"},
         {0x16, 16, 65535, "ERROR: FAT AREA TOO LARGE 131070"},
         {0x13, 16, 0, "ERROR: BAD TOTAL SECTORS 0"},     // and the 32-bit count is 0 too
         {0x13, 16, 33, "ERROR: BAD TOTAL SECTORS 33"},   // no room for one cluster
@@ -150,7 +90,7 @@ TEST(LoaderBootSector, AnUnsoundFieldEndsInItsErrorBeforeAnyOtherRead)
             disk[c.offset] = static_cast<uint8_t>(c.value);
         else
             put16(disk, c.offset, static_cast<uint16_t>(c.value));
-        EXPECT_EQ(boot(disk), 0u) << c.line;
+        EXPECT_EQ(boot(disk, {}, false), 0u) << c.line;
         EXPECT_EQ(error_line(), c.line);
         EXPECT_EQ(hwsim::ata_commands().size(), 1u) << c.line;
     }
@@ -160,7 +100,7 @@ TEST(LoaderBootSector, TheErrorFollowsTheGeometryLines)
 {
     Bytes disk = kernel_volume();
     disk[0x10] = 0;
-    boot(disk);
+    boot(disk, {}, false);
     EXPECT_EQ(screen_rows(), (Rows{
         "Quillon's Rattlebox Bootloader II", "", "FAT12 Filesystem Info",
         "Reserved Sectors: 1", "Sectors Per FAT: 9", "Number of FATs: 0",
@@ -182,9 +122,15 @@ TEST(LoaderBootSector, TheLimitsThemselvesAreSound)
     // 339 data clusters.
     EXPECT_EQ(check(bpb(1, 1, 2, 224, 1, 17 + 339)), "");
     EXPECT_EQ(check(bpb(1, 1, 2, 224, 1, 17 + 340)), "ERROR: FAT TOO SMALL FOR CLUSTERS 340");
-    // 255 root directory sectors, one transfer; 256 are not.
+    // Every whole number of root directory sectors, up to 4095 (65520
+    // entries), whatever one command can read.
     EXPECT_EQ(check(bpb(1, 1, 2, 4080, 9, 2880)), "");
-    EXPECT_EQ(check(bpb(1, 1, 2, 4096, 9, 2880)), "ERROR: BAD ROOT DIR ENTRIES 4096");
+    EXPECT_EQ(check(bpb(1, 1, 2, 4096, 9, 2880)), "");
+    EXPECT_EQ(check(bpb(1, 1, 2, 65520, 12, 4119 + 4084)), "");
+    EXPECT_EQ(check(bpb(1, 1, 2, 65535, 12, 65535)), "ERROR: BAD ROOT DIR ENTRIES 65535");
+    // The largest directory behind FATs that end it right at 0xC0000000.
+    EXPECT_EQ(check(bpb(1, 1, 2, 65520, 1984, 8065)), "");
+    EXPECT_EQ(check(bpb(1, 1, 2, 65520, 1985, 8067)), "ERROR: FAT AREA TOO LARGE 3970");
     // FATs and directory ending right at 0xC0000000: 8050 + 14 sectors.
     EXPECT_EQ(check(bpb(1, 1, 1, 224, 8050, 8065 + 4084)), "");
     EXPECT_EQ(check(bpb(1, 1, 1, 224, 8051, 65535)), "ERROR: FAT AREA TOO LARGE 8051");
@@ -192,6 +138,20 @@ TEST(LoaderBootSector, TheLimitsThemselvesAreSound)
     // Room for exactly one cluster after sector 33.
     EXPECT_EQ(check(bpb(4, 1, 2, 224, 9, 37)), "");
     EXPECT_EQ(check(bpb(4, 1, 2, 224, 9, 36)), "ERROR: BAD TOTAL SECTORS 36");
+}
+
+TEST(LoaderBootSector, TheMediaByteIsOneTheFormatDefines)
+{
+    for (uint32_t media = 0; media <= 0xFF; media++) {
+        loader::Bpb b = bpb(1, 1, 2, 224, 9, 2880);
+        b.media = media;
+        bool defined = media == 0xF0 || media >= 0xF8;
+        char line[32];
+        std::snprintf(line, sizeof line, "ERROR: BAD MEDIA BYTE 0x%X", media);
+        EXPECT_EQ(check(b), defined ? "" : line);
+    }
+    Bytes disk = kernel_volume();
+    EXPECT_EQ(loader::readBpb(disk.data()).media, 0xF0u);
 }
 
 TEST(LoaderBootSector, TheTotalIsTheShortCountOrElseTheLongOne)
@@ -229,11 +189,11 @@ TEST(LoaderBootSector, FourThousandEightyFourClustersWithTheKernelInTheHighestBo
     set_fat(grown, highest - 2, highest - 1);
     set_fat(grown, highest - 1, highest);
     set_fat(grown, highest, 0xFFF);
-    EXPECT_EQ(boot(grown), 0xC0000010u);
+    EXPECT_EQ(boot(grown, {}, false), (machine::KERNEL_BASE + 0x10));
     EXPECT_EQ(hwsim::ata_commands().back().lba, data + highest - 2);
 
     put16(grown, 0x13, static_cast<uint16_t>(data + 4085));
-    EXPECT_EQ(boot(grown), 0u);
+    EXPECT_EQ(boot(grown, {}, false), 0u);
     EXPECT_EQ(error_line(), "ERROR: TOO MANY CLUSTERS FOR FAT12 4085");
 }
 
@@ -243,7 +203,7 @@ TEST(LoaderBootSector, LargestClustersLoadTheKernel)
     // whole file, read in one command of 128 sectors; its link is not read.
     Bytes disk = kernel_volume();
     disk[0x0D] = 128;
-    EXPECT_EQ(boot(disk), 0xC0000010u);
+    EXPECT_EQ(boot(disk, {}, false), (machine::KERNEL_BASE + 0x10));
     EXPECT_EQ(cluster_reads(), (std::vector<uint32_t>{33}));
     EXPECT_EQ(hwsim::ata_commands().size(), 3u);
     EXPECT_EQ(hwsim::ata_commands()[2].count, 128);
@@ -261,7 +221,7 @@ TEST(LoaderChain, ALinkOutOfRangeEndsInItsError)
     for (const auto& c : cases) {
         Bytes disk = sound;
         set_fat(disk, 3, c.first);
-        EXPECT_EQ(boot(disk), 0u);
+        EXPECT_EQ(boot(disk, {}, false), 0u);
         EXPECT_EQ(error_line(), c.second);
         EXPECT_EQ(cluster_reads(), (std::vector<uint32_t>{33, 34})) << c.second;
     }
@@ -276,12 +236,12 @@ TEST(LoaderChain, TheLastClusterIsSoundAndTheFilesSizeEndsTheChain)
     set_fat(disk, 3, HIGHEST_144);
     std::copy(sound.begin() + 35 * 512, sound.begin() + 36 * 512, disk.begin() + (HIGHEST_144 + 31) * 512);
     set_fat(disk, HIGHEST_144, 0);   // a free link after the last cluster is never read
-    EXPECT_EQ(boot(disk), 0xC0000010u);
+    EXPECT_EQ(boot(disk, {}, false), (machine::KERNEL_BASE + 0x10));
     EXPECT_EQ(cluster_reads(), (std::vector<uint32_t>{33, 34, HIGHEST_144 + 31}));
     for (uint16_t end = 0xFF8; end <= 0xFFF; end++) {
         disk = sound;
         set_fat(disk, 3, end);
-        EXPECT_EQ(boot(disk), 0u) << end;
+        EXPECT_EQ(boot(disk, {}, false), 0u) << end;
         EXPECT_EQ(error_line(), "ERROR: CLUSTER CHAIN SHORTER THAN FILE SIZE " + std::to_string(size));
         EXPECT_EQ(cluster_reads(), (std::vector<uint32_t>{33, 34})) << end;
     }
@@ -292,12 +252,12 @@ TEST(LoaderChain, TheRecordedSizeSaysHowManyClustersAreRead)
     Bytes sound = kernel_volume();
     Bytes disk = sound;
     put32(disk, ROOT_OFFSET + 0x1C, 0);
-    EXPECT_EQ(boot(disk), 0u);
+    EXPECT_EQ(boot(disk, {}, false), 0u);
     EXPECT_EQ(error_line(), "ERROR: KERNEL FILE EMPTY");
     EXPECT_TRUE(cluster_reads().empty());
     // 1,000,000 bytes on a chain of three clusters.
     put32(disk, ROOT_OFFSET + 0x1C, 1000000);
-    EXPECT_EQ(boot(disk), 0u);
+    EXPECT_EQ(boot(disk, {}, false), 0u);
     EXPECT_EQ(error_line(), "ERROR: CLUSTER CHAIN SHORTER THAN FILE SIZE 1000000");
     EXPECT_EQ(cluster_reads(), (std::vector<uint32_t>{33, 34, 35}));
 }
@@ -305,16 +265,16 @@ TEST(LoaderChain, TheRecordedSizeSaysHowManyClustersAreRead)
 TEST(LoaderChain, AFirstClusterOutOfRangeEndsInItsError)
 {
     Bytes empty = make_volume({{write_file("empty", {}), "KRNL.VOX"}});
-    EXPECT_EQ(boot(empty), 0u);
+    EXPECT_EQ(boot(empty, {}, false), 0u);
     EXPECT_EQ(screen_row(9), "KRNL.VOX 0 <-- KERNEL");
     EXPECT_EQ(error_line(), "ERROR: KERNEL FILE EMPTY");
 
     Bytes disk = kernel_volume();
     put16(disk, ROOT_OFFSET + 0x1A, 1);
-    boot(disk);
+    boot(disk, {}, false);
     EXPECT_EQ(error_line(), "ERROR: BAD CLUSTER 1");
     put16(disk, ROOT_OFFSET + 0x1A, 0x1000);   // not a 12-bit end mark
-    boot(disk);
+    boot(disk, {}, false);
     EXPECT_EQ(error_line(), "ERROR: BAD CLUSTER 4096");
     EXPECT_TRUE(cluster_reads().empty());
 }
@@ -323,7 +283,7 @@ TEST(LoaderChain, AChainThatComesBackToAClusterLoops)
 {
     Bytes disk = kernel_volume();
     set_fat(disk, 3, 2);
-    EXPECT_EQ(boot(disk), 0u);
+    EXPECT_EQ(boot(disk, {}, false), 0u);
     EXPECT_EQ(error_line(), "ERROR: CLUSTER CHAIN LOOPS");
     EXPECT_EQ(cluster_reads(), (std::vector<uint32_t>{33, 34}));
     // A file as large as the volume, its chain running through every
@@ -333,7 +293,7 @@ TEST(LoaderChain, AChainThatComesBackToAClusterLoops)
     for (uint32_t c = 4; c < HIGHEST_144; c++)
         set_fat(disk, c, static_cast<uint16_t>(c + 1));
     set_fat(disk, HIGHEST_144, 2);
-    EXPECT_EQ(boot(disk), 0u);
+    EXPECT_EQ(boot(disk, {}, false), 0u);
     EXPECT_EQ(error_line(), "ERROR: CLUSTER CHAIN LOOPS");
     EXPECT_EQ(cluster_reads().size(), HIGHEST_144 - 1);
 }
@@ -351,7 +311,7 @@ TEST(LoaderChain, AFileThatWouldReachTheKernelRangeIsRefusedBeforeAnyRead)
     };
     for (const auto& c : cases) {
         put32(disk, ROOT_OFFSET + 0x1C, c.first);
-        EXPECT_EQ(boot(disk), 0u);
+        EXPECT_EQ(boot(disk, {}, false), 0u);
         EXPECT_EQ(error_line(), c.second);
     }
     EXPECT_TRUE(cluster_reads().empty());
@@ -359,113 +319,164 @@ TEST(LoaderChain, AFileThatWouldReachTheKernelRangeIsRefusedBeforeAnyRead)
         ASSERT_EQ(*fixed(loader::KERNEL_BASE + i), 0xAA) << i;
 }
 
-TEST(LoaderAta, ADriveThatStaysBusyEndsInATimeoutAtTheBound)
+TEST(LoaderDirectory, ListsEveryEntryWithItsSizeAndMarksTheKernel)
 {
-    hwsim::AtaOptions stuck;
-    stuck.stuck_busy = true;
-    EXPECT_EQ(boot(kernel_volume(), stuck), 0u);
-    EXPECT_EQ(screen_rows(), (Rows{"Quillon's Rattlebox Bootloader II", "",
-                                   "ERROR: DISK TIMEOUT AT LBA 0", "", HALT}));
-    EXPECT_TRUE(hwsim::ata_commands().empty());
-    EXPECT_EQ(hwsim::ata_status_reads(), 1 + uint64_t{loader::ATA_WAIT_READS});
+    Bytes kernel = paged_kernel();
+    Bytes disk = volume_with({{"README", Bytes(3, 'r')},
+                              {"KRNL.VOX", kernel},
+                              {"A.B", Bytes(1234, 'a')},
+                              {"LONGNAME.TXT", Bytes(0)}});
+    boot(disk);
+    Rows rows = screen_rows();
+    ASSERT_GE(rows.size(), 13u);
+    EXPECT_EQ(Rows(rows.begin() + 9, rows.begin() + 13), (Rows{
+        "README. 3",
+        "KRNL.VOX " + std::to_string(kernel.size()) + " <-- KERNEL",
+        "A.B 1234",
+        "LONGNAME.TXT 0",
+    }));
+    // The image starts at the slot after the last listed entry.
+    EXPECT_EQ(rows.back(), "KRNL.VOX loaded at 0xBFC12480");
 }
 
-TEST(LoaderAta, ADriveThatNeverOffersDataEndsInATimeout)
+TEST(LoaderDirectory, DeletedEntriesAreListedToo)
 {
-    hwsim::AtaOptions options;
-    options.no_drq = true;
-    boot(kernel_volume(), options);
-    EXPECT_EQ(error_line(), "ERROR: DISK TIMEOUT AT LBA 0");
-    EXPECT_EQ(hwsim::ata_commands().size(), 1u);
-    // One read ignored and 15 polled before the command, one ignored after.
-    EXPECT_EQ(hwsim::ata_status_reads(), 1 + 15 + 1 + uint64_t{loader::ATA_WAIT_READS});
+    Bytes disk = volume_with({{"OLD.TXT", Bytes(5, 'o')}, {"KRNL.VOX", paged_kernel()}});
+    disk[ROOT_OFFSET] = 0xE5;   // as a delete marks it
+    boot(disk);
+    EXPECT_EQ(screen_row(9), "\xE5LD.TXT 5");
 }
 
-TEST(LoaderAta, BusyUpToTheBoundIsWaitedOut)
+TEST(LoaderDirectory, AnEmptyDirectoryEndsInTheNotFoundErrorAndHalts)
 {
-    // The status read ignored after the command takes one busy status of
-    // the fake: the last poll of the bound is the first to see the drive ready.
-    hwsim::reset();
-    hwsim::set_tracing(false);
-    hwsim::ata_attach(Bytes(512, 0x3C), {static_cast<int>(loader::ATA_WAIT_READS)});
-    loader::ReadSectors(0, 1, fixed(0xBFC10000));
-    EXPECT_EQ(*fixed(0xBFC10000 + 511), 0x3C);
-
-    hwsim::reset();
-    hwsim::set_tracing(false);
-    hwsim::ata_attach(Bytes(512, 0x3C), {static_cast<int>(loader::ATA_WAIT_READS) + 1});
-    loader::clearScreen();
-    EXPECT_THROW(loader::ReadSectors(0, 1, fixed(0xBFC10000)), hwsim::Halt);
-    EXPECT_EQ(error_line(), "ERROR: DISK TIMEOUT AT LBA 0");
+    Bytes disk = volume_with({});
+    EXPECT_EQ(boot(disk), 0u);
+    EXPECT_EQ(screen_rows(), concat(geometry_144(), {
+        "ERROR: KERN.VOX NOT FOUND",
+        "",
+        "Nothing left to do. Halt.",
+    }));
 }
 
-TEST(LoaderAta, ErrorAndDeviceFaultBitsEndTheLoad)
+TEST(LoaderDirectory, ALowerCaseNameIsNotTheKernel)
 {
-    for (uint8_t bits : {uint8_t{0x01}, uint8_t{0x20}, uint8_t{0x21}}) {
-        hwsim::AtaOptions options;
-        options.fault_bits = bits;
-        hwsim::reset();
-        hwsim::ata_attach(kernel_volume(), options);
-        loader::clearScreen();
-        EXPECT_THROW(st4main(), hwsim::Halt);
-        EXPECT_EQ(error_line(), "ERROR: DISK FAULT AT LBA 0") << int{bits};
-        EXPECT_TRUE(hwsim::every_access_delayed(hwsim::trace()));
-        // Nothing was read from the data port.
-        for (const hwsim::Access& a : hwsim::trace())
-            ASSERT_NE(a.port, 0x1F0);
+    Bytes disk = volume_with({{"KRNL.VOX", paged_kernel()}});
+    rename_entry(disk, ROOT_OFFSET, 0, "krnl    vox");
+    EXPECT_EQ(boot(disk), 0u);
+    EXPECT_EQ(screen_row(9), "krnl.vox " + std::to_string(paged_kernel().size()));
+    EXPECT_EQ(screen_row(10), "ERROR: KERN.VOX NOT FOUND");
+}
+
+TEST(LoaderDirectory, ACaseFlaggedLowerCaseCopyIsTheKernel)
+{
+    // mcopy stores "krnl.vox" as the upper-case short name with a case flag.
+    Bytes disk = volume_with({{"krnl.vox", paged_kernel()}});
+    EXPECT_EQ(boot(disk), (machine::KERNEL_BASE + 0x10));
+}
+
+TEST(LoaderDirectory, TheFirstMatchingEntryIsTheKernelAndTheOnlyOneMarked)
+{
+    Bytes disk = volume_with({{"FIRST.BIN", paged_kernel()}, {"SECOND.BIN", Bytes(100, 'x')}});
+    rename_entry(disk, ROOT_OFFSET, 0, "KRNL    VOX");
+    rename_entry(disk, ROOT_OFFSET, 1, "KRNL    VOX");
+    EXPECT_EQ(boot(disk), (machine::KERNEL_BASE + 0x10));
+    EXPECT_EQ(screen_row(9), "KRNL.VOX " + std::to_string(paged_kernel().size()) + " <-- KERNEL");
+    EXPECT_EQ(screen_row(10), "KRNL.VOX 100");
+}
+
+TEST(LoaderDirectory, OnlyARegularFileIsTheKernel)
+{
+    // A volume label, a long-name entry and a directory of the kernel's name
+    // are listed but never loaded, before the kernel or after it.
+    const uint8_t attributes[] = {0x08, 0x0F, 0x10, 0x28};
+    for (uint8_t attribute : attributes) {
+        Bytes disk = volume_with({{"A.BIN", Bytes(10, 'a')}, {"KRNL.VOX", paged_kernel()},
+                                  {"B.BIN", Bytes(20, 'b')}});
+        for (int slot : {0, 2}) {
+            rename_entry(disk, ROOT_OFFSET, slot, "KRNL    VOX");
+            disk[ROOT_OFFSET + 32 * slot + 0x0B] = attribute;
+        }
+        EXPECT_EQ(boot(disk), (machine::KERNEL_BASE + 0x10)) << int{attribute};
+        Rows rows = screen_rows();
+        ASSERT_GE(rows.size(), 12u);
+        EXPECT_EQ(Rows(rows.begin() + 9, rows.begin() + 12), (Rows{
+            "KRNL.VOX 10",
+            "KRNL.VOX " + std::to_string(paged_kernel().size()) + " <-- KERNEL",
+            "KRNL.VOX 20",
+        })) << int{attribute};
+        disk[ROOT_OFFSET + 32 + 0x0B] = attribute;
+        EXPECT_EQ(boot(disk), 0u);
+        EXPECT_EQ(screen_row(12), "ERROR: KERN.VOX NOT FOUND") << int{attribute};
     }
 }
 
-TEST(LoaderAta, AnErrorLeftByAnEarlierCommandDoesNotStopTheLoad)
+TEST(LoaderDirectory, ControlBytesInANameShowAsGlyphsAndKeepTheListingInPlace)
 {
-    // ERR describes the drive's last command, which may be the firmware's;
-    // a device fault before the command does stop the load.
-    hwsim::AtaOptions stale;
-    stale.stale_bits = 0x01;
-    EXPECT_NE(boot(kernel_volume(), stale), 0u);
-
-    stale.stale_bits = 0x20;
-    EXPECT_EQ(boot(kernel_volume(), stale), 0u);
-    EXPECT_EQ(error_line(), "ERROR: DISK FAULT AT LBA 0");
-    EXPECT_TRUE(hwsim::ata_commands().empty());
+    Bytes disk = volume_with({{"AB.TXT", Bytes(7, 'a')}, {"KRNL.VOX", paged_kernel()}});
+    const uint8_t odd[] = {'\n', '\r', 0x08, 0x1B, 0x01};
+    std::memcpy(&disk[ROOT_OFFSET + 2], odd, sizeof odd);
+    disk[ROOT_OFFSET + 8] = '\n';
+    EXPECT_EQ(boot(disk), (machine::KERNEL_BASE + 0x10));
+    EXPECT_EQ(screen_rows(), concat(geometry_144(), {
+        std::string("AB\n\r\x08\x1B\x01.\nXT 7"),
+        "KRNL.VOX " + std::to_string(paged_kernel().size()) + " <-- KERNEL",
+        "",
+        "Loading Kernel to temp location. Reloc 0xC0000000",
+        "",
+        "KRNL.VOX loaded at 0xBFC12440",
+    }));
 }
 
-TEST(LoaderAta, AFaultNamesTheSectorThatFailed)
+TEST(LoaderDirectory, AFullRootDirectoryWithoutAnEndMarkIsListedAndTheImageFollowsIt)
 {
-    Bytes disk(512 * 40);
-    for (size_t i = 0; i < disk.size(); i++)
-        disk[i] = static_cast<uint8_t>(i / 512);
-    hwsim::AtaOptions options;
-    options.bad_sector = 21;
-    hwsim::reset();
-    hwsim::ata_attach(disk, options);
-    loader::clearScreen();
-    std::memset(fixed(0xBFC10000), 0xEE, 14 * 512);
-    EXPECT_THROW(loader::ReadSectors(19, 14, fixed(0xBFC10000)), hwsim::Halt);
-    EXPECT_EQ(error_line(), "ERROR: DISK FAULT AT LBA 21");
-    EXPECT_EQ(*fixed(0xBFC10000), 19);
-    EXPECT_EQ(*fixed(0xBFC10000 + 1023), 20);
-    EXPECT_EQ(*fixed(0xBFC10000 + 1024), 0xEE);
-}
-
-TEST(LoaderAta, ABadKernelSectorEndsTheLoadAfterTheListing)
-{
-    hwsim::AtaOptions options;
-    options.bad_sector = 34;   // cluster 3
-    EXPECT_EQ(boot(kernel_volume(), options), 0u);
+    // 223 files and the kernel in the last of the 224 slots.
+    Bytes disk = volume_with({{"KRNL.VOX", paged_kernel()}});
+    std::memcpy(&disk[ROOT_OFFSET + 32 * 223], &disk[ROOT_OFFSET], 32);
+    for (int i = 0; i < 223; i++) {
+        std::string name = "F" + std::to_string(1000 + i).substr(1) + "    TXT";
+        Bytes entry(32, 0);
+        std::memcpy(entry.data(), name.data(), 11);
+        entry[0x0B] = 0x20;
+        std::copy(entry.begin(), entry.end(), disk.begin() + ROOT_OFFSET + 32 * i);
+    }
+    EXPECT_EQ(boot(disk), (machine::KERNEL_BASE + 0x10));
     Rows rows = screen_rows();
-    ASSERT_GE(rows.size(), 12u);
-    EXPECT_EQ(rows[11], "Loading Kernel to temp location. Reloc 0xC0000000");
-    EXPECT_EQ(error_line(), "ERROR: DISK FAULT AT LBA 34");
+    ASSERT_EQ(rows.size(), 24u);   // scrolled, the last row empty
+    EXPECT_EQ(rows[18], "F222.TXT 0");
+    EXPECT_EQ(rows[19], "KRNL.VOX " + std::to_string(paged_kernel().size()) + " <-- KERNEL");
+    EXPECT_EQ(rows[23], "KRNL.VOX loaded at 0xBFC14000");   // 0xBFC12400 + 224 * 32
+    expect_segments_placed(paged_kernel());
 }
 
-TEST(LoaderAta, AClusterPastTheDiskEndsInAFault)
+TEST(LoaderDirectory, AChainStartingAtAnEndMarkIsShorterThanTheFile)
 {
-    // The volume claims 2967 clusters, as many as its FAT holds; the disk
-    // ends after cluster 2848.
-    Bytes disk = kernel_volume();
-    put16(disk, 0x13, 3000);
-    set_fat(disk, 3, 2900);
+    Bytes disk = volume_with({{"KRNL.VOX", paged_kernel()}});
+    put16(disk, ROOT_OFFSET + 0x1A, 0xFF8);
     EXPECT_EQ(boot(disk), 0u);
-    EXPECT_EQ(error_line(), "ERROR: DISK FAULT AT LBA 2931");
+    EXPECT_EQ(hwsim::ata_commands().size(), 2u);   // boot sector and directory only
+    EXPECT_EQ(screen_row(12),
+              "ERROR: CLUSTER CHAIN SHORTER THAN FILE SIZE " + std::to_string(paged_kernel().size()));
+}
+
+TEST(LoaderDirectory, FollowsAFatEntryThatCrossesIntoTheNextFatSector)
+{
+    // Cluster 341's entry starts at byte 511 of the FAT: a pad file takes
+    // clusters 2-340 so that the kernel runs through it.
+    Bytes kernel = make_elf(machine::KERNEL_BASE, {{1, machine::KERNEL_BASE, 20000, pattern(20000, 11)}});
+    Bytes disk = volume_with({{"PAD.BIN", Bytes(339 * 512, 'p')}, {"KRNL.VOX", kernel}});
+    EXPECT_EQ(boot(disk), machine::KERNEL_BASE);
+    expect_segments_placed(kernel);
+    bool crossed = false;
+    for (const hwsim::AtaCommand& c : hwsim::ata_commands())
+        crossed |= c.lba == 1 && c.count == 2;
+    EXPECT_TRUE(crossed);
+}
+
+TEST(LoaderDirectory, CompareHelperMatchesByteRuns)
+{
+    EXPECT_EQ(loader::strcmps("KRNL", "KRNX", 3), 1);
+    EXPECT_EQ(loader::strcmps("KRNL", "KRNX", 4), 0);
+    EXPECT_EQ(loader::strcmps("a", "b", 0), 1);
+    EXPECT_EQ(loader::strcmps("ab\0c", "ab\0d", 3), 1);   // no terminator handling
+    EXPECT_EQ(loader::strcmps("ab\0c", "ab\0d", 4), 0);
 }
