@@ -8,7 +8,6 @@
 #include "kern/keyboard.h"
 #include "kern/serial.h"
 #include "kern/string.h"
-#include "kern/video/font.h"
 #include "kern/video/textblock.h"
 #include "kern/video/video.h"
 

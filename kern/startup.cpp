@@ -64,6 +64,7 @@ static const Module modules[] = {
     {NOT_SET_UP, nullptr, Fps_Reset},
     {NOT_SET_UP, nullptr, Pipeline_Reset},
     {NOT_SET_UP, nullptr, Video_Reset},
+    {NOT_SET_UP, nullptr, Raster_Reset},     // the rows it fills
     {NOT_SET_UP, nullptr, Rows_Reset},       // the back buffer's rows as drawn and shown
     {NOT_SET_UP, nullptr, TextBlock_Reset},  // the console's rows as painted
     {NOT_SET_UP, nullptr, Redraw_Reset},     // the scene the last frame drew

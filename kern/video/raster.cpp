@@ -8,8 +8,9 @@
 // per-pixel rule: a pixel of row r between the edge columns is written when
 // both its column and r are on screen as unsigned compares, and r lies in
 // the band of rows the frame loop lets the scene fill (SetSceneRows: rows
-// the console covers are not filled). Each row's span is marked for the
-// frame loop's clear and copy.
+// the console covers are not filled). While the back buffer's record wants
+// marks (kern/video/rows), each row's span is marked for the frame loop's
+// clear and copy; the row loops come marked and plain.
 #include "kern/video/raster.h"
 #include "kern/video/fill.h"
 #include "kern/video/rows.h"
@@ -54,17 +55,40 @@ static Fixed advance(Fixed edge, Fixed step, uint32_t rows)
 // scene took three times as long.
 #define ROW_LOOP __attribute__((section(".text_rows")))
 
+// The rows filled: SetSceneRows' band, every row on screen unless set.
+static int band_first = 0, band_last = SCREEN_HEIGHT - 1;
+// Whether rows are marked for the clear and copy of what changed; off
+// until the record wants marks (at load, and from ClearScreen on: it then
+// counts every row as drawn).
+static bool marking = false;
+
+void SetSceneRows(int first, int last)
+{
+    band_first = first < 0 ? 0 : first;
+    band_last = last > SCREEN_HEIGHT - 1 ? SCREEN_HEIGHT - 1 : last;
+}
+
+void raster_marking(bool on) { marking = on; }
+
+void Raster_Reset()
+{
+    SetSceneRows(0, SCREEN_HEIGHT - 1);
+    marking = false;
+}
+
 // Fills rows `row` to `last` (both on screen, downwards) between two edges
-// that start at ea and eb and move by da and db a row. Each span is clipped
-// once and stored as one run; rows filled from edge to edge of the screen
-// follow each other in memory and are stored together.
-ROW_LOOP static void walk(int row, int last, Fixed ea, Fixed eb, Fixed da, Fixed db, uint8_t colour)
+// that start at ea and eb and move by da and db a row, and marks each row's
+// span when MARK. Each span is clipped once and stored as one run; rows
+// filled from edge to edge of the screen follow each other in memory and
+// are stored together. Inlined into a marked and a plain row loop.
+__attribute__((always_inline)) static inline void walk(bool MARK, int row, int last, Fixed ea, Fixed eb, Fixed da,
+                                                       Fixed db, uint8_t colour)
 {
     uint8_t* line = back_buffer() + row * SCREEN_WIDTH;
     uint8_t* const stop = back_buffer() + (last + 1) * SCREEN_WIDTH;
     uint8_t* full = nullptr;   // the first of the full rows not yet stored
-    RowSpan* span = mark_rows(row, last);
-    for (; line != stop; line += SCREEN_WIDTH, span++, ea = fixed_add(ea, da), eb = fixed_add(eb, db)) {
+    RowSpan* span = MARK ? mark_rows(row, last) : nullptr;
+    for (; line != stop; line += SCREEN_WIDTH, span += MARK ? 1 : 0, ea = fixed_add(ea, da), eb = fixed_add(eb, db)) {
         // Clipped in Fixed, then truncated: the columns come out as the
         // per-pixel rule's, min and max included (truncation keeps order).
         Fixed left = ea < eb ? ea : eb;
@@ -74,7 +98,7 @@ ROW_LOOP static void walk(int row, int last, Fixed ea, Fixed eb, Fixed da, Fixed
         int lo = static_cast<int>(static_cast<uint32_t>(left) >> FIXED_SHIFT);   // left >= 0 here
         int hi = pixel(right);
         int count = hi - lo + 1;
-        if (count > 0)
+        if (MARK && count > 0)
             widen(*span, lo, hi);
         if (count == SCREEN_WIDTH) {
             full = full ? full : line;
@@ -94,17 +118,58 @@ ROW_LOOP static void walk(int row, int last, Fixed ea, Fixed eb, Fixed da, Fixed
 // Rows `row` to `last` (on screen, downwards) between a left and a right
 // edge that stay on screen: nothing to clip, the left one never passes the
 // right one.
-ROW_LOOP static void walk_inside(int row, int last, Fixed left, Fixed right, Fixed dl, Fixed dr, uint8_t colour)
+__attribute__((always_inline)) static inline void walk_inside(bool MARK, int row, int last, Fixed left, Fixed right,
+                                                              Fixed dl, Fixed dr, uint8_t colour)
 {
     uint8_t* line = back_buffer() + row * SCREEN_WIDTH;
     uint8_t* const stop = back_buffer() + (last + 1) * SCREEN_WIDTH;
-    RowSpan* span = mark_rows(row, last);
-    for (; line != stop; line += SCREEN_WIDTH, span++, left = fixed_add(left, dl), right = fixed_add(right, dr)) {
+    RowSpan* span = MARK ? mark_rows(row, last) : nullptr;
+    for (; line != stop; line += SCREEN_WIDTH, span += MARK ? 1 : 0, left = fixed_add(left, dl), right = fixed_add(right, dr)) {
         uint32_t lo = static_cast<uint32_t>(left) >> FIXED_SHIFT;
         uint32_t hi = static_cast<uint32_t>(right) >> FIXED_SHIFT;
         fill_run(line + lo, hi - lo + 1, colour);
-        widen(*span, static_cast<int>(lo), static_cast<int>(hi));
+        if (MARK)
+            widen(*span, static_cast<int>(lo), static_cast<int>(hi));
     }
+}
+
+ROW_LOOP static void walk_marked(int row, int last, Fixed ea, Fixed eb, Fixed da, Fixed db, uint8_t colour)
+{
+    walk(true, row, last, ea, eb, da, db, colour);
+}
+
+ROW_LOOP static void walk_plain(int row, int last, Fixed ea, Fixed eb, Fixed da, Fixed db, uint8_t colour)
+{
+    walk(false, row, last, ea, eb, da, db, colour);
+}
+
+ROW_LOOP static void walk_inside_marked(int row, int last, Fixed left, Fixed right, Fixed dl, Fixed dr, uint8_t colour)
+{
+    walk_inside(true, row, last, left, right, dl, dr, colour);
+}
+
+ROW_LOOP static void walk_inside_plain(int row, int last, Fixed left, Fixed right, Fixed dl, Fixed dr, uint8_t colour)
+{
+    walk_inside(false, row, last, left, right, dl, dr, colour);
+}
+
+// The walks marked or not, as the record wants.
+__attribute__((always_inline)) static inline void walk_rows(int row, int last, Fixed ea, Fixed eb, Fixed da, Fixed db,
+                                                            uint8_t colour)
+{
+    if (marking)
+        walk_marked(row, last, ea, eb, da, db, colour);
+    else
+        walk_plain(row, last, ea, eb, da, db, colour);
+}
+
+__attribute__((always_inline)) static inline void walk_inside_rows(int row, int last, Fixed left, Fixed right, Fixed dl,
+                                                                   Fixed dr, uint8_t colour)
+{
+    if (marking)
+        walk_inside_marked(row, last, left, right, dl, dr, colour);
+    else
+        walk_inside_plain(row, last, left, right, dl, dr, colour);
 }
 
 static bool on_screen_column(Fixed x) { return static_cast<uint32_t>(x) <= static_cast<uint32_t>(RIGHT_EDGE); }
@@ -121,13 +186,12 @@ static bool regular(Fixed ax, Fixed bx, Fixed cx, Fixed y0, Fixed y1, Fixed flat
            on_screen_column(ax) && on_screen_column(bx) && on_screen_column(cx);
 }
 
-// The rows `top` to `bottom` that lie on screen, in the scene's band, into
+// The rows `top` to `bottom` that lie on screen, in the band, into
 // first..last; false when none does.
 static bool rows_on_screen(int top, int bottom, int& first, int& last)
 {
-    RowBand band = scene_rows();
-    first = top < band.first ? band.first : top;
-    last = bottom > band.last ? band.last : bottom;
+    first = top < band_first ? band_first : top;
+    last = bottom > band_last ? band_last : bottom;
     return first <= last;
 }
 
@@ -145,11 +209,11 @@ __attribute__((always_inline)) static inline void fill_half(int first, int last,
     Fixed step_b = from_bottom ? fixed_neg(slope_b) : slope_b;
     Fixed ea = advance(xa, step_a, steps), eb = advance(xb, step_b, steps);
     if (!inside)
-        walk(first, last, ea, eb, slope_a, slope_b, colour);
+        walk_rows(first, last, ea, eb, slope_a, slope_b, colour);
     else if (a_left)
-        walk_inside(first, last, ea, eb, slope_a, slope_b, colour);
+        walk_inside_rows(first, last, ea, eb, slope_a, slope_b, colour);
     else
-        walk_inside(first, last, eb, ea, slope_b, slope_a, colour);
+        walk_inside_rows(first, last, eb, ea, slope_b, slope_a, colour);
 }
 
 // Corner a is the apex on top; b and c share the bottom row (b.y counts).
@@ -268,12 +332,12 @@ static int row_of(Fixed whole) { return whole >> FIXED_SHIFT; }
 // walk_inside with edge a on the left when a_left, else edge b. The edges
 // are swapped by masks, not a branch, which small triangles' random
 // orientations would defeat.
-static void walk_ordered(int row, int last, Fixed ea, Fixed eb, Fixed da, Fixed db, bool a_left, uint8_t colour)
+__attribute__((always_inline)) static inline void walk_ordered(int row, int last, Fixed ea, Fixed eb, Fixed da, Fixed db, bool a_left, uint8_t colour)
 {
     uint32_t swap = a_left ? 0 : ~0u;
     uint32_t edges = (static_cast<uint32_t>(ea) ^ static_cast<uint32_t>(eb)) & swap;
     uint32_t steps = (static_cast<uint32_t>(da) ^ static_cast<uint32_t>(db)) & swap;
-    walk_inside(row, last, static_cast<Fixed>(ea ^ edges), static_cast<Fixed>(eb ^ edges),
+    walk_inside_rows(row, last, static_cast<Fixed>(ea ^ edges), static_cast<Fixed>(eb ^ edges),
                 static_cast<Fixed>(da ^ steps), static_cast<Fixed>(db ^ steps), colour);
 }
 
@@ -289,7 +353,7 @@ static bool inside_columns(const Point c[3])
 // shape) or at the bottom (top_half's). Edge a is the left one when a_left:
 // a quotient truncated toward zero keeps the slopes' order, and equal
 // slopes give equal edges.
-static inline void inside_half(Fixed apex, Fixed ax, Fixed bx, int top, int bottom, bool apex_on_top, bool a_left,
+__attribute__((always_inline)) static inline void inside_half(Fixed apex, Fixed ax, Fixed bx, int top, int bottom, bool apex_on_top, bool a_left,
                                uint8_t colour)
 {
     int first, last;

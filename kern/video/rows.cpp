@@ -7,6 +7,13 @@
 // `changed_last`: of those, held and stale together are what may differ
 // from the display. Rows that nothing touched in a frame, the console's
 // when it did not change, are neither cleared nor copied.
+//
+// From ClearScreen until the next ClearDrawnRows or BlitChangedRows, fills
+// are not marked (the full path copies every frame whole and has no use
+// for marks, which would cost the rasteriser a store or two a row): every
+// row then counts as held and changed from edge to edge. Whole-screen
+// settings of the spans are made when the spans are next needed, not at
+// every ClearScreen and Blit.
 #include "kern/video/rows.h"
 #include "kern/video/fill.h"
 
@@ -18,36 +25,47 @@ const int WORD_COLUMNS = 4;
 const int LAST_ROW = SCREEN_HEIGHT - 1;
 static_assert(SCREEN_WIDTH % WORD_COLUMNS == 0, "rows start on word boundaries");
 
-struct Spans {
-    RowSpan row[SCREEN_HEIGHT];
-};
+// Every row's stale span: as in the array, or the same for all rows.
+enum StaleRows { STALE_AS_KEPT, STALE_WHOLE, STALE_NONE };
 
-constexpr Spans every_row(RowSpan value)
-{
-    Spans s = {};
-    for (RowSpan& r : s.row)
-        r = value;
-    return s;
-}
-
+static RowSpan held[SCREEN_HEIGHT];
+static RowSpan stale[SCREEN_HEIGHT];
 // At load nothing is known of either buffer: every row is held and stale,
-// so the first frame clears and copies the whole screen. (Initialised in
-// the image, as the kernel resets nothing at start-up.)
-static Spans held = every_row(WHOLE_ROW);
-static Spans stale = every_row(WHOLE_ROW);
+// so the first frame clears and copies the whole screen.
+static bool unmarked = true;                              // every row held from edge to edge
+static StaleRows stale_rows = STALE_WHOLE;
 static int held_first = 0, held_last = LAST_ROW;         // the rows whose held span may be non-empty
 static int changed_first = 0, changed_last = LAST_ROW;   // the rows drawn into or cleared since the last copy
-static RowBand scene = {0, LAST_ROW};
 static uint64_t bytes_shown;
 
 void Rows_Reset()
 {
-    held = every_row(WHOLE_ROW);
-    stale = every_row(WHOLE_ROW);
+    unmarked = true;
+    stale_rows = STALE_WHOLE;
     held_first = changed_first = 0;
     held_last = changed_last = LAST_ROW;
-    scene = RowBand{0, LAST_ROW};
     bytes_shown = 0;
+}
+
+static void set_all(RowSpan* spans, RowSpan value)
+{
+    for (int r = 0; r < SCREEN_HEIGHT; r++)
+        spans[r] = value;
+}
+
+// The spans as the flags say they are, and fills marked from here on.
+static void settle()
+{
+    if (unmarked) {
+        set_all(held, WHOLE_ROW);
+        held_first = 0;
+        held_last = LAST_ROW;
+        unmarked = false;
+        raster_marking(true);
+    }
+    if (stale_rows != STALE_AS_KEPT)
+        set_all(stale, stale_rows == STALE_WHOLE ? WHOLE_ROW : NO_SPAN);
+    stale_rows = STALE_AS_KEPT;
 }
 
 RowSpan* mark_rows(int first, int last)
@@ -56,7 +74,7 @@ RowSpan* mark_rows(int first, int last)
     held_last = last > held_last ? last : held_last;
     changed_first = first < changed_first ? first : changed_first;
     changed_last = last > changed_last ? last : changed_last;
-    return held.row + first;
+    return held + first;
 }
 
 void mark_rect(int64_t x0, int64_t y0, int64_t x1, int64_t y1)
@@ -65,7 +83,7 @@ void mark_rect(int64_t x0, int64_t y0, int64_t x1, int64_t y1)
     y0 = y0 < 0 ? 0 : y0;
     x1 = x1 > SCREEN_WIDTH - 1 ? SCREEN_WIDTH - 1 : x1;
     y1 = y1 > LAST_ROW ? LAST_ROW : y1;
-    if (x0 > x1 || y0 > y1)
+    if (unmarked || x0 > x1 || y0 > y1)
         return;
     RowSpan* span = mark_rows(static_cast<int>(y0), static_cast<int>(y1));
     for (int64_t r = y0; r <= y1; r++, span++)
@@ -74,19 +92,22 @@ void mark_rect(int64_t x0, int64_t y0, int64_t x1, int64_t y1)
 
 void rows_all_cleared()
 {
-    held = every_row(NO_SPAN);
-    stale = every_row(WHOLE_ROW);
-    held_first = SCREEN_HEIGHT;
-    held_last = -1;
+    unmarked = true;
+    raster_marking(false);
+    stale_rows = STALE_WHOLE;
     changed_first = 0;
     changed_last = LAST_ROW;
 }
 
+// Unmarked, rows may still be drawn into before the next copy: all of them
+// stay changed.
 void rows_all_shown()
 {
-    stale = every_row(NO_SPAN);
-    changed_first = SCREEN_HEIGHT;
-    changed_last = -1;
+    stale_rows = STALE_NONE;
+    if (!unmarked) {
+        changed_first = SCREEN_HEIGHT;
+        changed_last = -1;
+    }
     bytes_shown += SCREEN_BYTES;
 }
 
@@ -120,6 +141,7 @@ __attribute__((always_inline)) static inline void each_run(int first, int last, 
 // already and storing 0 into them changes nothing.
 void ClearDrawnRows(int first, int last)
 {
+    settle();
     first = first < held_first ? held_first : first;
     last = last > held_last ? held_last : last;
     if (first > last)
@@ -127,9 +149,9 @@ void ClearDrawnRows(int first, int last)
     each_run(
         first, last,
         [](int r) {
-            RowSpan s = held.row[r];
-            held.row[r] = NO_SPAN;
-            widen(stale.row[r], s.lo, s.hi);
+            RowSpan s = held[r];
+            held[r] = NO_SPAN;
+            widen(stale[r], s.lo, s.hi);
             return s;
         },
         [](uint32_t start, uint32_t end) { fill_words(back_buffer() + start, (end - start) / WORD_COLUMNS, 0); });
@@ -145,13 +167,14 @@ void ClearDrawnRows(int first, int last)
 // there after the last copy and have not changed since.
 void BlitChangedRows()
 {
+    settle();
     uint8_t* video = reinterpret_cast<uint8_t*>(VIDEO_MEMORY);
     each_run(
         changed_first, changed_last,
         [](int r) {
-            RowSpan s = stale.row[r];
-            stale.row[r] = NO_SPAN;
-            widen(s, held.row[r].lo, held.row[r].hi);
+            RowSpan s = stale[r];
+            stale[r] = NO_SPAN;
+            widen(s, held[r].lo, held[r].hi);
             return s;
         },
         [video](uint32_t start, uint32_t end) {
@@ -187,14 +210,6 @@ void MoveRows(int from, int to, int count)
         copy_words_down(target + count * SCREEN_WIDTH, source + count * SCREEN_WIDTH, words);
     mark_rect(0, to, SCREEN_WIDTH - 1, to + count - 1);
 }
-
-void SetSceneRows(int first, int last)
-{
-    scene.first = first < 0 ? 0 : first;
-    scene.last = last > LAST_ROW ? LAST_ROW : last;
-}
-
-RowBand scene_rows() { return scene; }
 
 uint64_t VideoBytesWritten() { return bytes_shown; }
 

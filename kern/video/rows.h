@@ -20,20 +20,18 @@ inline void widen(RowSpan& span, int lo, int hi)
 
 // Rows first..last (on screen, first <= last) are about to be stored into:
 // returns row first's span, the next rows' following it, for widen().
+// Only while marking (see raster_marking).
 RowSpan* mark_rows(int first, int last);
 // A rectangle stored into: columns x0..x1 of rows y0..y1, any part of it
 // off screen left out.
 void mark_rect(int64_t x0, int64_t y0, int64_t x1, int64_t y1);
 
-// The rows the rasteriser fills: SetSceneRows' band, all of them unless set.
-struct RowBand {
-    int first, last;
-};
-RowBand scene_rows();
-
 // The whole back buffer set to 0 (ClearScreen), or copied to display
 // memory (Blit).
 void rows_all_cleared();
 void rows_all_shown();
+
+// The rasteriser marks its rows while on (raster.cpp); the record says.
+void raster_marking(bool on);
 
 } // namespace kern

@@ -51,5 +51,6 @@ uint64_t VideoBytesWritten();
 // For tests: back to the state at load, before any set-up.
 void Video_Reset();
 void Rows_Reset();
+void Raster_Reset();
 
 } // namespace kern
