@@ -11,11 +11,12 @@
 
 namespace kern {
 
-// The scene from the camera and the console over it: of the scene, all of
-// it where the triangles, the camera or the switches changed, else only
-// the rows the console has left since the last frame, what the last frame
-// drew there cleared first; of the console, what changed. Nothing when
-// nothing changed.
+// The scene from the camera and the console over it, the model offset at
+// (0, 0, 0) as the frame loop sets it: of the scene, all of it where the
+// triangles, the camera or the switches changed, else only the rows the
+// console has left since the last frame, what the last frame drew there
+// cleared first; of the console, what changed. Nothing when nothing
+// changed.
 void Redraw_Frame(const Triangle* scene, int count, Vec3 position, int32_t pitch, int32_t yaw);
 // The rows that changed, copied to display memory.
 void Redraw_Show();
