@@ -132,6 +132,7 @@ TEST(Running, TheSerialLineCarriesTheStartUpLines)
 {
     qemu::Machine m = boot_running();
     ASSERT_TRUE(wait_started(m));
+    qemu::wait_serial(m, STARTUP_LINES + ">", 10);
     std::string serial = qemu::serial(m);
     size_t start = serial.find(STARTUP_LINES);
     ASSERT_NE(start, std::string::npos) << serial;
@@ -299,7 +300,8 @@ TEST(Running, CommandsAnswerOnTheSerialLine)
     ASSERT_TRUE(wait_started(m));
     open_console(m);
     qemu::type(m, "meminfo\nmemregion\nhelp\ntest\nwhat\nclear\n");
-    ASSERT_TRUE(qemu::wait_serial(m, ">clear\n", 60)) << after_startup(m);
+    // The prompt comes once clear has run: wait for it, not the echo.
+    ASSERT_TRUE(qemu::wait_serial(m, ">clear\n>", 60)) << after_startup(m);
     EXPECT_EQ(after_startup(m),
               ">meminfo\n"
               "Heap Size / Used / Free / Regions\n"
@@ -500,7 +502,7 @@ TEST(Running, UpTwiceRerunsTheCommandBeforeLastAndPageKeysMoveTheView)
     qemu::type(m, "test\nhelp\n");
     for (const char* key : {"up", "up", "ret"})
         qemu::tap(m, key);
-    ASSERT_TRUE(qemu::wait_serial(m, "help you.\n>test\nHello!\n", 30)) << after_reminder(m);
+    ASSERT_TRUE(qemu::wait_serial(m, "help you.\n>test\nHello!\n>", 30)) << after_reminder(m);
     EXPECT_EQ(after_reminder(m), ">test\nHello!\n>help\nNobody is coming to help you.\n>test\nHello!\n>");
 
     expect_paging_changes_and_restores_the_picture(m);
