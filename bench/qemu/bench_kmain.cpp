@@ -308,8 +308,6 @@ void fly(const char* path, bool everything)
 
 // The full path (every frame cleared, drawn and copied whole) records each
 // frame's display; the frame loop's own path must show the very same.
-// The full path (every frame cleared, drawn and copied whole) records each
-// frame's display; the frame loop's own path must show the very same.
 void flight()
 {
     fly("full", true);
