@@ -51,15 +51,22 @@ struct Painted {
 static Painted painted;
 static int scrolled;
 
+static void empty_history()
+{
+    for (int k = 0; k < CONSOLE_LINES; k++)
+        for (int i = 0; i < LINE_BYTES; i++)
+            out_lines[k][i] = 0;
+    view_back = 0;
+    history++;
+}
+
 void Console_Reset()
 {
-    __builtin_memset(out_lines, 0, sizeof out_lines);
-    history++;
+    empty_history();
     painted.valid = false;
     scrolled = 0;
     console_open = 0;
     console_offset = OFFSET_HIDDEN;
-    view_back = 0;
     serial_decoder = SerialDecoder{};
     discarding = 0;
     Input_Reset();
@@ -76,15 +83,6 @@ static void scroll()
     view_back = 0;
     history++;
     scrolled++;
-}
-
-static void empty_history()
-{
-    for (int k = 0; k < CONSOLE_LINES; k++)
-        for (int i = 0; i < LINE_BYTES; i++)
-            out_lines[k][i] = 0;
-    view_back = 0;
-    history++;
 }
 
 void Console_Init()
@@ -281,7 +279,6 @@ static TextBlock block()
 
 static void paint(bool whole)
 {
-    bool shown = painted.valid && painted.offset > OFFSET_HIDDEN;
     int shift = scrolled + painted.view_back - view_back;   // rows the lines in view moved up
     painted.valid = true;
     painted.offset = console_offset;
@@ -293,7 +290,8 @@ static void paint(bool whole)
         ForgetBlock();   // the scene has the rows
         return;
     }
-    if (whole || !shown)
+    // The block paints itself whole where it shows nothing yet.
+    if (whole)
         PaintBlock(block());
     else
         RepaintBlock(block(), CONSOLE_LINES, shift);

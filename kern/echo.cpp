@@ -6,7 +6,6 @@
 
 namespace kern {
 
-const char PROMPT = '>';
 // Erases the character left of the cursor on any terminal: back, blank it, back.
 const char ERASE_ONE[] = "\b \b";
 // Carriage return, then erase to the end of the line (ANSI EL).
@@ -21,18 +20,12 @@ void Echo_Reset()
     __builtin_memset(shown, 0, sizeof shown);
 }
 
-static void send(const char* text)
-{
-    for (const char* p = text; *p != 0; p++)
-        Serial_Outb(static_cast<uint8_t>(*p));
-}
-
 void Echo_Prompt()
 {
     if (prompt_shown)
         return;
-    Serial_Outb(PROMPT);
-    send(shown);
+    Serial_Outb(INPUT_PROMPT);
+    Serial_Write(shown);
     prompt_shown = 1;
 }
 
@@ -47,13 +40,13 @@ void Echo_Show(const char* line)
         same++;
     int erased = strlen(shown) - same;
     if (erased > 1) {
-        send(ERASE_LINE);
-        Serial_Outb(PROMPT);
+        Serial_Write(ERASE_LINE);
+        Serial_Outb(INPUT_PROMPT);
         same = 0;
     } else if (erased == 1) {
-        send(ERASE_ONE);
+        Serial_Write(ERASE_ONE);
     }
-    send(text + same);
+    Serial_Write(text + same);
     strcpy(text, shown);
 }
 
@@ -69,7 +62,7 @@ void Echo_Clear()
 {
     if (!prompt_shown)
         return;
-    send(ERASE_LINE);
+    Serial_Write(ERASE_LINE);
     prompt_shown = 0;
 }
 

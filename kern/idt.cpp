@@ -111,8 +111,7 @@ static void eoi_slave()
 // UART (the console may be what faulted), then stop for good.
 [[noreturn]] static void fatal(const char* line)
 {
-    for (const char* p = line; *p != 0; p++)
-        Serial_Outb(static_cast<uint8_t>(*p));
+    Serial_Write(line);
     Serial_Outb('\n');
     for (;;) {
         cli();

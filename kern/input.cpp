@@ -5,7 +5,6 @@
 
 namespace kern {
 
-const char PROMPT = '>';
 const int INPUT_LAST = LINE_COLUMNS - 1;      // the last slot a typed character may take
 const int EDITING = -1;                       // recall_at: the line being typed, no command recalled
 
@@ -37,7 +36,7 @@ static void set_line(const char* text)
 {
     for (int i = 1; i < LINE_BYTES; i++)
         in_line[i] = 0;
-    in_line[0] = PROMPT;
+    in_line[0] = INPUT_PROMPT;
     in_line_i = 1;
     for (const char* p = text; *p != 0 && in_line_i <= INPUT_LAST; p++)
         in_line[in_line_i++] = *p;
@@ -93,8 +92,7 @@ void Input_Commit()
         if (recall_count < RECALL_LINES)
             recall_count++;
     }
-    recall_at = EDITING;
-    set_line("");
+    Input_Discard();
 }
 
 const char* Input_Line() { return in_line; }

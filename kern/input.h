@@ -11,6 +11,8 @@ namespace kern {
 const int LINE_COLUMNS = 80;
 const int LINE_BYTES = LINE_COLUMNS + 1;
 const int RECALL_LINES = 16;
+// The input line's first character, before the typed text.
+const char INPUT_PROMPT = '>';
 
 // Empties the input line (the prompt alone) and forgets every command.
 void Input_Init();

@@ -58,6 +58,12 @@ void Serial_Outb(uint8_t byte)
     outb_delayed(uart::DATA, byte);
 }
 
+void Serial_Write(const char* text)
+{
+    for (const char* p = text; *p != 0; p++)
+        Serial_Outb(static_cast<uint8_t>(*p));
+}
+
 void Serial_EnableReceive()
 {
     if (chip_ok == 0)

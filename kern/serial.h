@@ -12,6 +12,8 @@ namespace kern {
 int32_t Serial_Initialize();
 // Waits until the transmitter can take a byte, then sends it.
 void Serial_Outb(uint8_t byte);
+// Every byte of a zero-terminated text, through Serial_Outb.
+void Serial_Write(const char* text);
 // Turns on the received-data interrupt, unless the chip failed its loopback
 // test. Called once interrupts are on: a byte that arrived earlier then
 // raises the line afresh instead of leaving it raised unseen.
