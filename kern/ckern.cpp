@@ -17,11 +17,7 @@ void start_scene(Triangle scene[SCENE_TRIANGLES])
     for (int s = 0; s < SWITCH_COUNT; s++)
         Commands_SetSwitch(static_cast<PipelineSwitch>(s), 1);
 
-    Camera_Home();
-    Camera c = Camera_Now();
-    set_model_offset(0, 0, 0);
-    set_camera_position(c.position.x, c.position.y, c.position.z);
-    set_camera_rotation(c.pitch, c.yaw, 0);
+    Camera_Home();   // each frame hands the camera to the pipeline
 
     Commands_RegisterAll();
     Console_WriteLine(REMINDER);

@@ -68,7 +68,10 @@ void Commands_FlightEnded() { Console_WriteLine("Camera orbit DISABLED"); }
 
 static uint32_t _cmd_orbit(uint32_t, uint32_t)
 {
-    Console_WriteLine(Camera_ToggleOrbit() ? "Camera orbit ENABLED" : "Camera orbit DISABLED");
+    if (Camera_ToggleOrbit())
+        Console_WriteLine("Camera orbit ENABLED");
+    else
+        Commands_FlightEnded();
     return 0;
 }
 

@@ -40,10 +40,10 @@ static bool same_key(const SceneKey& a, const SceneKey& b)
            a.switches.view == b.switches.view && a.switches.projection == b.switches.projection;
 }
 
-// Larger scenes than the cube are not kept, and always drawn again.
+// Larger scenes than the cube are never kept (keep), so always drawn again.
 static bool same_scene(const SceneKey& now, const Triangle* scene)
 {
-    if (!kept || !same_key(now, key) || now.count > SCENE_TRIANGLES)
+    if (!kept || !same_key(now, key))
         return false;
     for (int i = 0; i < now.count; i++) {
         const Triangle& t = triangles[i];

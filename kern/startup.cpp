@@ -78,8 +78,6 @@ static void start_stage(Stage stage)
             m.init();
 }
 
-void start_interrupts() { start_stage(INTERRUPTS); }
-
 void start_modules()
 {
     start_stage(EARLY);

@@ -6,12 +6,10 @@
 namespace kern {
 
 // The whole start-up, interrupts on from its middle; or every module set up
-// with the timers and interrupts left alone (the benchmark kernel, host
-// tests), for a later start_interrupts(): the interrupt table and the serial
-// receiver.
+// with the timers and interrupts left alone (the benchmark kernel, which
+// sets up the interrupt table itself once its scenes ran; host tests).
 void start_up();
 void start_modules();
-void start_interrupts();
 // For tests: every module back to its state at load.
 void reset_modules();
 
