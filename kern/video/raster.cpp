@@ -57,23 +57,15 @@ static Fixed advance(Fixed edge, Fixed step, uint32_t rows)
 
 // The rows filled: SetSceneRows' band, every row on screen unless set.
 static int band_first = 0, band_last = SCREEN_HEIGHT - 1;
-// Whether rows are marked for the clear and copy of what changed; off
-// until the record wants marks (at load, and from ClearScreen on: it then
-// counts every row as drawn).
-static bool marking = false;
-
 void SetSceneRows(int first, int last)
 {
     band_first = first < 0 ? 0 : first;
     band_last = last > SCREEN_HEIGHT - 1 ? SCREEN_HEIGHT - 1 : last;
 }
 
-void raster_marking(bool on) { marking = on; }
-
 void Raster_Reset()
 {
     SetSceneRows(0, SCREEN_HEIGHT - 1);
-    marking = false;
 }
 
 // Fills rows `row` to `last` (both on screen, downwards) between two edges
@@ -157,7 +149,7 @@ ROW_LOOP static void walk_inside_plain(int row, int last, Fixed left, Fixed righ
 __attribute__((always_inline)) static inline void walk_rows(int row, int last, Fixed ea, Fixed eb, Fixed da, Fixed db,
                                                             uint8_t colour)
 {
-    if (marking)
+    if (rows_marking())
         walk_marked(row, last, ea, eb, da, db, colour);
     else
         walk_plain(row, last, ea, eb, da, db, colour);
@@ -166,7 +158,7 @@ __attribute__((always_inline)) static inline void walk_rows(int row, int last, F
 __attribute__((always_inline)) static inline void walk_inside_rows(int row, int last, Fixed left, Fixed right, Fixed dl,
                                                                    Fixed dr, uint8_t colour)
 {
-    if (marking)
+    if (rows_marking())
         walk_inside_marked(row, last, left, right, dl, dr, colour);
     else
         walk_inside_plain(row, last, left, right, dl, dr, colour);
@@ -195,19 +187,19 @@ static bool rows_on_screen(int top, int bottom, int& first, int& last)
     return first <= last;
 }
 
-// Rows first..last between edges a and b, which stand at xa and xb `steps`
-// rows from the first one on screen (before it from the apex on top, after
-// it from the apex at the bottom) and move by their slopes a row. Where the
-// half is regular, edge a is the left one when `a_left`. Inlined into each
-// half, so that its flags cost no branch.
-__attribute__((always_inline)) static inline void fill_half(int first, int last, Fixed xa, Fixed xb,
+// Rows first..last between edges a and b, which leave the apex, stand
+// `steps` rows from it at the first row on screen (below it from the apex
+// on top, above it from the apex at the bottom) and move by their slopes a
+// row. Where the half is regular, edge a is the left one when `a_left`.
+// Inlined into each half, so that its flags cost no branch.
+__attribute__((always_inline)) static inline void fill_half(int first, int last, Fixed apex,
                                                              Fixed slope_a, Fixed slope_b, uint32_t steps,
                                                              bool from_bottom, bool inside, bool a_left,
                                                              uint8_t colour)
 {
     Fixed step_a = from_bottom ? fixed_neg(slope_a) : slope_a;
     Fixed step_b = from_bottom ? fixed_neg(slope_b) : slope_b;
-    Fixed ea = advance(xa, step_a, steps), eb = advance(xb, step_b, steps);
+    Fixed ea = advance(apex, step_a, steps), eb = advance(apex, step_b, steps);
     if (!inside)
         walk_rows(first, last, ea, eb, slope_a, slope_b, colour);
     else if (a_left)
@@ -225,7 +217,7 @@ static void bottom_half(Fixed ax, Fixed ay, Fixed bx, Fixed by, Fixed cx, Fixed 
     Fixed slope_a = per_row(fixed_sub(bx, ax), fixed_sub(by, ay));
     Fixed slope_b = per_row(fixed_sub(cx, ax), fixed_sub(cy, ay));
     uint32_t above = static_cast<uint32_t>(first) - static_cast<uint32_t>(top);
-    fill_half(first, last, ax, ax, slope_a, slope_b, above, false, regular(ax, bx, cx, ay, by, by, cy),
+    fill_half(first, last, ax, slope_a, slope_b, above, false, regular(ax, bx, cx, ay, by, by, cy),
               slope_a <= slope_b, colour);
 }
 
@@ -240,7 +232,7 @@ static void top_half(Fixed ax, Fixed ay, Fixed bx, Fixed by, Fixed cx, Fixed cy,
     Fixed slope_a = per_row(fixed_sub(cx, ax), fixed_sub(cy, ay));
     Fixed slope_b = per_row(fixed_sub(cx, bx), fixed_sub(cy, by));
     uint32_t below = static_cast<uint32_t>(bottom) - static_cast<uint32_t>(first);
-    fill_half(first, last, cx, cx, slope_a, slope_b, below, true, regular(ax, bx, cx, ay, cy, ay, by),
+    fill_half(first, last, cx, slope_a, slope_b, below, true, regular(ax, bx, cx, ay, cy, ay, by),
               slope_a >= slope_b, colour);
 }
 

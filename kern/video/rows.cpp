@@ -61,12 +61,13 @@ static void settle()
         held_first = 0;
         held_last = LAST_ROW;
         unmarked = false;
-        raster_marking(true);
     }
     if (stale_rows != STALE_AS_KEPT)
         set_all(stale, stale_rows == STALE_WHOLE ? WHOLE_ROW : NO_SPAN);
     stale_rows = STALE_AS_KEPT;
 }
+
+bool rows_marking() { return !unmarked; }
 
 RowSpan* mark_rows(int first, int last)
 {
@@ -79,11 +80,13 @@ RowSpan* mark_rows(int first, int last)
 
 void mark_rect(int64_t x0, int64_t y0, int64_t x1, int64_t y1)
 {
+    if (unmarked)
+        return;
     x0 = x0 < 0 ? 0 : x0;
     y0 = y0 < 0 ? 0 : y0;
     x1 = x1 > SCREEN_WIDTH - 1 ? SCREEN_WIDTH - 1 : x1;
     y1 = y1 > LAST_ROW ? LAST_ROW : y1;
-    if (unmarked || x0 > x1 || y0 > y1)
+    if (x0 > x1 || y0 > y1)
         return;
     RowSpan* span = mark_rows(static_cast<int>(y0), static_cast<int>(y1));
     for (int64_t r = y0; r <= y1; r++, span++)
@@ -93,7 +96,6 @@ void mark_rect(int64_t x0, int64_t y0, int64_t x1, int64_t y1)
 void rows_all_cleared()
 {
     unmarked = true;
-    raster_marking(false);
     stale_rows = STALE_WHOLE;
     changed_first = 0;
     changed_last = LAST_ROW;

@@ -20,7 +20,7 @@ inline void widen(RowSpan& span, int lo, int hi)
 
 // Rows first..last (on screen, first <= last) are about to be stored into:
 // returns row first's span, the next rows' following it, for widen().
-// Only while marking (see raster_marking).
+// Only while rows_marking().
 RowSpan* mark_rows(int first, int last);
 // A rectangle stored into: columns x0..x1 of rows y0..y1, any part of it
 // off screen left out.
@@ -31,7 +31,8 @@ void mark_rect(int64_t x0, int64_t y0, int64_t x1, int64_t y1);
 void rows_all_cleared();
 void rows_all_shown();
 
-// The rasteriser marks its rows while on (raster.cpp); the record says.
-void raster_marking(bool on);
+// Whether fills mark their rows: not from load or ClearScreen until the
+// spans are next needed (the record then counts every row as drawn).
+bool rows_marking();
 
 } // namespace kern
