@@ -22,6 +22,7 @@
 #include "kern/commands.h"
 #include "kern/console.h"
 #include "kern/video/font.h"
+#include "kern/hash.h"
 #include "kern/idt.h"
 #include "kern/keyboard.h"
 #include "kern/memory.h"
@@ -37,8 +38,6 @@ namespace {
 
 using kern::Triangle;
 
-// The emulator's isa-debug-exit device: a write of v ends it with exit
-// status (v << 1) | 1.
 const int CALIBRATION_ROUNDS = 4;   // about 220 ms of timer clocks
 const int FRAMES = 7;               // timed frames per benchmark, after one untimed
 const int CONSOLE_SLIDE_FRAMES = 12;  // the console is fully down after ten
@@ -56,11 +55,7 @@ int failures;
 
 uint8_t* video() { return reinterpret_cast<uint8_t*>(kern::VIDEO_MEMORY); }
 
-void put(const char* text)
-{
-    for (; *text != 0; text++)
-        kern::Serial_Outb(static_cast<uint8_t>(*text));
-}
+void put(const char* text) { kern::Serial_Write(text); }
 
 void put_number(uint64_t v)
 {
@@ -228,15 +223,7 @@ struct Tally {
 
 uint32_t flight_hashes[FLIGHT_FRAMES];
 
-// FNV-1a over the display memory's words.
-uint32_t display_hash()
-{
-    const uint32_t* words = reinterpret_cast<const uint32_t*>(video());
-    uint32_t h = 2166136261u;
-    for (uint32_t i = 0; i < kern::SCREEN_BYTES / 4; i++)
-        h = (h ^ words[i]) * 16777619u;
-    return h;
-}
+uint32_t display_hash() { return kern::CreateHash(video(), kern::SCREEN_BYTES); }
 
 // The whole system started again as at boot, interrupts on at the end, so
 // that every path flies from the same state.
@@ -340,6 +327,8 @@ void kmain()
     put("BENCH end");
     put_field(static_cast<uint64_t>(failures));
     put("\n");
+    // The emulator's isa-debug-exit device: a write of v ends it with exit
+    // status (v << 1) | 1.
     outb(machine::DEBUG_EXIT, failures == 0 ? 0 : 1);
     for (;;) {   // no exit device: stay halted
         cli();
