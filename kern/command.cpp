@@ -21,7 +21,7 @@ struct CommandList {
 static CommandList cmdlist;
 // Where "Command not found." and the full table's warning go: the console,
 // once the start-up says so.
-static void (*writeLine)(const char* line);
+static LineWriter writeLine;
 
 void Command_Reset()
 {
@@ -29,13 +29,9 @@ void Command_Reset()
     writeLine = nullptr;
 }
 
-void Command_SetOutput(void (*write_line)(const char* line)) { writeLine = write_line; }
+void Command_SetOutput(LineWriter writer) { writeLine = writer; }
 
-static void say(const char* line)
-{
-    if (writeLine != nullptr)
-        writeLine(line);
-}
+static void say(const char* line) { write_line(writeLine, line); }
 
 // The table's region starts wherever the heap stood, at an odd address in
 // the running system: entries are moved as bytes, which x86 does as one

@@ -1,6 +1,7 @@
 // The command registry: names reduced to hashes, each bound to a handler.
 #pragma once
 #include <stdint.h>
+#include "kern/lines.h"
 
 namespace kern {
 
@@ -11,7 +12,7 @@ const int32_t COMMAND_CAPACITY = 1024;
 void Command_Init();
 // Where the registry's lines ("Command not found.", the full table's
 // warning) are written (the console, set by the start-up); nowhere until set.
-void Command_SetOutput(void (*write_line)(const char* line));
+void Command_SetOutput(LineWriter writer);
 // The new command's index, or -1 (with a warning line) when the table is full.
 int32_t Command_Register(const char* name, CommandHandler handler);
 // Runs the command whose hash equals the whole text's, or writes

@@ -16,15 +16,11 @@ static uint32_t allocSizes[MAX_REGIONS];
 static int32_t allocLines[MAX_REGIONS];
 static const char* allocFiles[MAX_REGIONS];
 // Where warnings and reports go: the console, once the start-up says so.
-static void (*writeLine)(const char* line);
+static LineWriter writeLine;
 
-static void say(const char* line)
-{
-    if (writeLine != nullptr)
-        writeLine(line);
-}
+static void say(const char* line) { write_line(writeLine, line); }
 
-void Mem_SetOutput(void (*write_line)(const char* line)) { writeLine = write_line; }
+void Mem_SetOutput(LineWriter writer) { writeLine = writer; }
 
 void Mem_Reset()
 {

@@ -3,6 +3,7 @@
 #pragma once
 #include <stdint.h>
 #include "hw/machine.h"
+#include "kern/lines.h"
 
 namespace kern {
 
@@ -18,7 +19,7 @@ void Mem_EarlyInit();
 void* Mem_AllocRegion(uint32_t size, const char* file, int32_t line);
 // Where the allocator's warnings and the reports below are written, a line
 // at a time (the console, set by the start-up); nowhere until set.
-void Mem_SetOutput(void (*write_line)(const char* line));
+void Mem_SetOutput(LineWriter writer);
 
 // The "meminfo" and "memregion" commands: the heap's use, and one line per
 // region with its size and who asked for it.
