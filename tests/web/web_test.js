@@ -19,6 +19,7 @@ const path = require("path");
 const support = path.join(__dirname, "..", "support");
 const { startupLines, waitFor } = require(path.join(support, "serial_text.js"));
 const { readIndexedPng, rgbOf } = require(path.join(support, "indexed_png.js"));
+const { runHostTool, check } = require(path.join(support, "host_tool.js"));
 
 const [pageDir, nodeModules, transcriptHeader, renderScene, scratch, host32 = ""] = process.argv.slice(2);
 const puppeteer = require(path.resolve(nodeModules, "puppeteer-core"));
@@ -46,19 +47,10 @@ const CHROMIUM_ARGS = ["--no-sandbox", "--headless", "--disable-gpu", "--disable
 
 const sleep = ms => new Promise(resolve => setTimeout(resolve, ms));
 
-function check(condition, what)
-{
-    if (!condition)
-        throw new Error(what);
-}
-
 function hostRender()
 {
     const file = path.join(scratch, "start_camera.png");
-    const command = host32 ? [host32, renderScene] : [renderScene];
-    const run = childProcess.spawnSync(command[0], [...command.slice(1), "-o", file], { stdio: "inherit" });
-    if (run.status !== 0)
-        throw new Error(`${command.join(" ")} failed`);
+    runHostTool(host32, renderScene, ["-o", file]);
     return readIndexedPng(file);
 }
 
