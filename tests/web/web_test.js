@@ -80,7 +80,6 @@ function publish()
     });
 }
 
-const serialText = page => page.$eval("#serial", e => e.textContent);
 const textOf = (page, selector) => page.$eval(selector, e => e.textContent);
 
 // Canvas pixels whose 6-bit DAC colour differs from the expected RGB (each
@@ -190,10 +189,11 @@ async function run(page, address, failedRequests)
     await page.goto(address);
     await pageSaysWhatItIs(page);
     const booted = await waitFor("the kernel's start-up lines", BOOT_SECONDS,
-                                 () => serialText(page), text => text.includes(startup));
+                                 () => textOf(page, "#serial"), text => text.includes(startup));
     const afterStartup = booted.indexOf(startup) + startup.length;
     console.log("start-up lines seen");
-    const flying = await waitFor("the page to turn the demo flight on", ANSWER_SECONDS, () => serialText(page),
+    const flying = await waitFor("the page to turn the demo flight on", ANSWER_SECONDS,
+                                 () => textOf(page, "#serial"),
                                  text => text.indexOf("Camera orbit ENABLED\n", afterStartup) >= 0);
     const afterFlight = flying.indexOf("Camera orbit ENABLED\n", afterStartup);
 
@@ -209,7 +209,7 @@ async function run(page, address, failedRequests)
     // W held until the flight has ended, then the picture stands still.
     await page.click("#screen");
     await page.keyboard.down("KeyW");
-    const stopped = await waitFor("W to end the demo flight", ANSWER_SECONDS, () => serialText(page),
+    const stopped = await waitFor("W to end the demo flight", ANSWER_SECONDS, () => textOf(page, "#serial"),
                                   text => text.indexOf("Camera orbit DISABLED\n", afterFlight) >= 0);
     await page.keyboard.up("KeyW");
     // The frame loop's line took the serial prompt off first (a carriage
@@ -237,14 +237,14 @@ async function run(page, address, failedRequests)
     await page.keyboard.press("Enter");
     const afterStop = stopped.indexOf("Camera orbit DISABLED\n", afterFlight);
     const answered = await waitFor("the answer to `test` typed on the keyboard", ANSWER_SECONDS,
-                                   () => serialText(page), text => text.indexOf("Hello!\n", afterStop) >= 0);
+                                   () => textOf(page, "#serial"), text => text.indexOf("Hello!\n", afterStop) >= 0);
     console.log("`test` on the keyboard answered");
 
     const afterKeyboard = answered.indexOf("Hello!\n", afterStop) + "Hello!\n".length;
     await page.type("#line", "test");
     await page.keyboard.press("Enter");
     await waitFor("the answer to `test` sent from the input box to COM1", ANSWER_SECONDS,
-                  () => serialText(page), text => text.indexOf("Hello!\n", afterKeyboard) >= 0);
+                  () => textOf(page, "#serial"), text => text.indexOf("Hello!\n", afterKeyboard) >= 0);
     console.log("`test` on COM1 answered");
 
     check(failedRequests.length === 0, `requests that failed: ${failedRequests.join(", ")}`);
