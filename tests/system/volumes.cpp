@@ -81,9 +81,7 @@ std::vector<std::string> boot_to_loader_halt(const std::string& disk, double sec
                                              const std::string& medium)
 {
     using namespace testing_support;
-    qemu::Options options{disk, false, {}};
-    options.medium = medium;
-    qemu::Machine m = qemu::start(options);
+    qemu::Machine m = qemu::start({disk, false, {}, false, medium});
     bool halted = qemu::wait_halted(m, seconds);
     std::vector<std::string> rows = text_screen(m);
     std::string serial = qemu::serial(m);
