@@ -19,9 +19,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 # The map's addresses (hw/memmap.h) the kernels and patches use.
-map() { sed -n "s/^#define MAP_$1 *\(0x[0-9A-Fa-f]*\).*/\1/p" "$here/../hw/memmap.h"; }
-KERNEL_BASE=$(map KERNEL_BASE)
-LOADER_BASE=$(map LOADER_BASE)
+KERNEL_BASE=$("$here/../tools/map_value.sh" MAP_KERNEL_BASE)
+LOADER_BASE=$("$here/../tools/map_value.sh" MAP_LOADER_BASE)
 hex() { printf '0x%X' $(($1)); }
 
 # Fixed dates and serial number, so that a rerun makes the same bytes.

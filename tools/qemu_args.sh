@@ -42,6 +42,6 @@ case $clock in
 esac
 if [ "$exit_device" = exit ]; then
     # Its port is the map's (hw/ports.h).
-    port=$(sed -n 's/^#define PORT_DEBUG_EXIT *\(0x[0-9A-Fa-f]*\).*/\1/p' "$(dirname "$0")/../hw/ports.h")
+    port=$("$(dirname "$0")/map_value.sh" PORT_DEBUG_EXIT)
     printf '%s\n' -device "isa-debug-exit,iobase=$port,iosize=0x04"
 fi

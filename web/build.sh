@@ -7,7 +7,6 @@
 #   web/build.sh OUT_DIR NPM_DIR DISK_IMAGE
 set -euo pipefail
 web=$(cd "$(dirname "$0")" && pwd)
-map=$web/../hw/memmap.h
 out=$1 npm_dir=$2 disk=$3
 seabios=/usr/share/seabios
 
@@ -28,8 +27,8 @@ cp /usr/share/doc/seabios/copyright "$out/COPYRIGHT.seabios.txt"
 # The page reads the kernel's count of frames shown from the emulated
 # machine's memory: the counter's address, from the kernel on the very disk
 # image, made physical as the boot environment's paging maps it.
-constant() { sed -n "s/^#define MAP_$1 *\(0x[0-9A-Fa-f]*\).*/\1/p" "$map"; }
-window=$(constant HIGH_WINDOW) physical=$(constant HIGH_WINDOW_PHYSICAL)
+window=$("$web/../tools/map_value.sh" MAP_HIGH_WINDOW)
+physical=$("$web/../tools/map_value.sh" MAP_HIGH_WINDOW_PHYSICAL)
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 mcopy -n -i "$disk" ::KRNL.VOX "$scratch/kernel"

@@ -6,7 +6,8 @@
 set -eu
 cd "$1"
 status=0
-grep -E '^#define MAP_[A-Z0-9_]+ +0x' hw/memmap.h | grep -v '_BYTES ' | awk '{print $2, $3}' > /tmp/map.$$
+# The header's addresses (not its sizes) come in as a here-document, so that
+# the loop runs in this shell and its status stays.
 while read -r name value; do
     row=$(grep -E "^\| \`$name\` \|" docs/ARCHITECTURE.md || true)
     if [ -z "$row" ]; then
@@ -16,7 +17,8 @@ while read -r name value; do
     if [ $((shown)) -ne $((value)) ]; then
         echo "docs/ARCHITECTURE.md gives $name as $shown, hw/memmap.h as $value"; status=1
     fi
-done < /tmp/map.$$
-rm -f /tmp/map.$$
+done <<EOF
+$(grep -E '^#define MAP_[A-Z0-9_]+ +0x' hw/memmap.h | grep -v '_BYTES ' | awk '{print $2, $3}')
+EOF
 [ $status -eq 0 ] && echo "the architecture's memory map is hw/memmap.h's"
 exit $status

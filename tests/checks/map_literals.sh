@@ -14,10 +14,9 @@ cd "$1"
 # and segment sizes, and are passed over.
 values=$(grep -hoE '^#define (MAP|PORT)_[A-Z0-9_]+ +0x[0-9A-Fa-f]+' hw/memmap.h hw/ports.h \
          | grep -v '_BYTES ' | awk '{print $3}')
-wide=$(for v in $values; do case $v in 0x1000|0x10000|0x??|0x???) ;; *) printf '%s|' "$v" ;; esac; done)
+wide=$(for v in $values; do case $v in 0x1000|0x10000|0x??) ;; *) printf '%s|' "$v" ;; esac; done)
 small=$(for v in $values; do case $v in 0x??) printf '%s|' "$v" ;; esac; done)
-big=$(for v in $values; do case $v in 0x???) printf '%s|' "$v" ;; esac; done)
-wide=${wide%|}${big:+|${big%|}} small=${small%|}
+wide=${wide%|} small=${small%|}
 # A literal, or a port number in a place that takes a port.
 any="\\b($wide)\\b"
 port="((inb|outb|inw|in8|out8|in16|on_in|on_out|inb_delayed|outb_delayed)\\W*\\(?\\s*|(inb|outb).*\\\$|uint16_t [A-Za-z_0-9]+ = |iobase=)($small)\\b"

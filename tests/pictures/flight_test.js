@@ -5,35 +5,23 @@
 //
 //   node flight_test.js RENDER_FLIGHT RENDER_SCENE DOCS_DIR SCRATCH_DIR [HOST32_EMULATOR]
 "use strict";
-const childProcess = require("child_process");
 const fs = require("fs");
 const path = require("path");
-const { readIndexedPng, readAnimatedPng } = require(path.join(__dirname, "..", "support", "indexed_png.js"));
+
+const support = path.join(__dirname, "..", "support");
+const { readIndexedPng, readAnimatedPng } = require(path.join(support, "indexed_png.js"));
+const { runHostTool, check } = require(path.join(support, "host_tool.js"));
 
 const [renderFlight, renderScene, docs, scratch, host32 = ""] = process.argv.slice(2);
 const CHECKED_EVERY = 8;
 const SECONDS_A_KERNEL_FRAME = 1 / 70;
-
-function run(program, args)
-{
-    const command = host32 ? [host32, program, ...args] : [program, ...args];
-    const result = childProcess.spawnSync(command[0], command.slice(1), { stdio: "inherit" });
-    if (result.status !== 0)
-        throw new Error(`${command.join(" ")} failed`);
-}
-
-function check(condition, what)
-{
-    if (!condition)
-        throw new Error(what);
-}
 
 const same = (a, b) => Buffer.compare(a, b) === 0;
 
 function main()
 {
     fs.mkdirSync(scratch, { recursive: true });
-    run(renderFlight, [scratch]);
+    runHostTool(host32, renderFlight, [scratch]);
     const made = readAnimatedPng(path.join(scratch, "flight.png"));
     const kept = readAnimatedPng(path.join(docs, "flight.png"));
     const cameras = fs.readFileSync(path.join(scratch, "flight_cameras.txt"), "utf8").trim().split("\n");
@@ -51,7 +39,7 @@ function main()
 
     const shot = path.join(scratch, "camera.png");
     for (let i = 0; i < cameras.length; i += CHECKED_EVERY) {
-        run(renderScene, [...cameras[i].split(" "), "-o", shot]);
+        runHostTool(host32, renderScene, [...cameras[i].split(" "), "-o", shot]);
         const render = readIndexedPng(shot);
         check(render.width === made.width && render.height === made.height && same(render.palette, made.palette),
               `frame ${i}: render_scene made another size or palette`);

@@ -6,7 +6,6 @@
 #include "qemu.h"
 #include "transcript.h"
 #include "volumes.h"
-#include "hw/machine.h"
 
 using namespace testing_support;
 typedef std::vector<std::string> Rows;
@@ -33,11 +32,6 @@ std::string lines(const Rows& rows)
     return text;
 }
 
-Rows text_screen(qemu::Machine& m)
-{
-    return system_volumes::text_rows(qemu::physical_memory(m, machine::TEXT_SCREEN, 4000));
-}
-
 // Boots a volume that must end in the loader's halt; returns its screen.
 Rows boot_to_halt(const std::string& disk) { return system_volumes::boot_to_loader_halt(disk, 10); }
 
@@ -62,7 +56,7 @@ TEST(Boot, TheLoaderListsTheVolumeAndEntersTheKernelAtStart)
     qemu::resume(m);
     ASSERT_TRUE(qemu::wait_stop(m, 20));
     EXPECT_EQ(qemu::stopped_eip(m), handover.value);
-    EXPECT_EQ(text_screen(m), concat(GEOMETRY, {
+    EXPECT_EQ(system_volumes::text_screen(m), concat(GEOMETRY, {
         "KRNL.VOX " + std::to_string(kernel.size()) + " <-- KERNEL",
         "",
         "Loading Kernel to temp location. Reloc 0xC0000000",

@@ -116,7 +116,7 @@ KernelHalt boot_to_kernel_halt(const std::string& disk, double seconds)
         if (!stopped)
             qemu::sleep_ms(100);
     }
-    k.rows = system_volumes::text_rows(qemu::physical_memory(m, machine::TEXT_SCREEN, 4000));
+    k.rows = system_volumes::text_screen(m);
     qemu::stop(m);
     return k;
 }
@@ -331,7 +331,7 @@ TEST(LoaderLimits, SixtyFiveThousandFiveHundredThirtyFourProgramHeadersAreDecide
     qemu::resume(m);
     bool entered = qemu::wait_stop(m, 60) && qemu::stopped_eip(m) == machine::KERNEL_BASE;
     uint64_t at_entry = executed();
-    Rows rows = system_volumes::text_rows(qemu::physical_memory(m, machine::TEXT_SCREEN, 4000));
+    Rows rows = system_volumes::text_screen(m);
     qemu::stop(m);
     ASSERT_TRUE(checking);
     ASSERT_TRUE(entered) << testing::PrintToString(rows);

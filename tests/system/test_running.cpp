@@ -156,9 +156,7 @@ TEST(Running, TheDisplayShowsTheHostsFrameOfTheStartCamera)
 // listing, the start-up lines and the first frame.
 static void expect_boot_through_the_bios(const std::string& medium, const std::string& drive)
 {
-    qemu::Options options{DISK_IMAGE, false, {}};
-    options.medium = medium;
-    qemu::Machine m = qemu::start(options);
+    qemu::Machine m = qemu::start({DISK_IMAGE, false, {}, false, medium});
     bool started = wait_started(m);
     std::vector<int> shown = displayed(m);
     std::string serial = qemu::serial(m);

@@ -57,13 +57,15 @@ size_t root_directory_offset(const std::string& path)
     return (reserved + fats * sectors_per_fat) * 512;
 }
 
-std::vector<std::string> text_rows(const testing_support::Bytes& screen)
+std::vector<std::string> text_screen(qemu::Machine& m)
 {
+    const int ROWS = 25, COLUMNS = 80;   // a character and an attribute a cell
+    testing_support::Bytes screen = qemu::physical_memory(m, machine::TEXT_SCREEN, 2 * ROWS * COLUMNS);
     std::vector<std::string> rows;
-    for (int r = 0; r < 25; r++) {
+    for (int r = 0; r < ROWS; r++) {
         std::string row;
-        for (int c = 0; c < 80; c++) {
-            uint8_t ch = screen.at(2 * (r * 80 + c));
+        for (int c = 0; c < COLUMNS; c++) {
+            uint8_t ch = screen.at(2 * (r * COLUMNS + c));
             row.push_back(ch ? static_cast<char>(ch) : ' ');
         }
         while (!row.empty() && row.back() == ' ')
@@ -79,11 +81,9 @@ std::vector<std::string> boot_to_loader_halt(const std::string& disk, double sec
                                              const std::string& medium)
 {
     using namespace testing_support;
-    qemu::Options options{disk, false, {}};
-    options.medium = medium;
-    qemu::Machine m = qemu::start(options);
+    qemu::Machine m = qemu::start({disk, false, {}, false, medium});
     bool halted = qemu::wait_halted(m, seconds);
-    std::vector<std::string> rows = text_rows(qemu::physical_memory(m, machine::TEXT_SCREEN, 4000));
+    std::vector<std::string> rows = text_screen(m);
     std::string serial = qemu::serial(m);
     qemu::Cpu cpu = qemu::cpu(m);
     uint32_t return_address = get32(qemu::virtual_memory(m, cpu.esp, 4), 0);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "qemu.h"
 #include "volume.h"
 
 namespace system_volumes {
@@ -26,7 +27,7 @@ size_t root_directory_offset(const std::string& path);
 
 // The 80x25 text screen of a machine, one string per row without trailing
 // blanks, trailing empty rows removed.
-std::vector<std::string> text_rows(const testing_support::Bytes& screen);
+std::vector<std::string> text_screen(qemu::Machine& m);
 
 // Boots a volume, attached as `medium` (qemu::Options), that must end in
 // the loader's halt and returns its text screen. Expects (gtest) the halt within `seconds`, inside the seam's

@@ -19,6 +19,7 @@ const path = require("path");
 const support = path.join(__dirname, "..", "support");
 const { startupLines, waitFor } = require(path.join(support, "serial_text.js"));
 const { readIndexedPng, rgbOf } = require(path.join(support, "indexed_png.js"));
+const { runHostTool, check } = require(path.join(support, "host_tool.js"));
 
 const [pageDir, nodeModules, transcriptHeader, renderScene, scratch, host32 = ""] = process.argv.slice(2);
 const puppeteer = require(path.resolve(nodeModules, "puppeteer-core"));
@@ -46,19 +47,10 @@ const CHROMIUM_ARGS = ["--no-sandbox", "--headless", "--disable-gpu", "--disable
 
 const sleep = ms => new Promise(resolve => setTimeout(resolve, ms));
 
-function check(condition, what)
-{
-    if (!condition)
-        throw new Error(what);
-}
-
 function hostRender()
 {
     const file = path.join(scratch, "start_camera.png");
-    const command = host32 ? [host32, renderScene] : [renderScene];
-    const run = childProcess.spawnSync(command[0], [...command.slice(1), "-o", file], { stdio: "inherit" });
-    if (run.status !== 0)
-        throw new Error(`${command.join(" ")} failed`);
+    runHostTool(host32, renderScene, ["-o", file]);
     return readIndexedPng(file);
 }
 
@@ -88,7 +80,6 @@ function publish()
     });
 }
 
-const serialText = page => page.$eval("#serial", e => e.textContent);
 const textOf = (page, selector) => page.$eval(selector, e => e.textContent);
 
 // Canvas pixels whose 6-bit DAC colour differs from the expected RGB (each
@@ -198,10 +189,11 @@ async function run(page, address, failedRequests)
     await page.goto(address);
     await pageSaysWhatItIs(page);
     const booted = await waitFor("the kernel's start-up lines", BOOT_SECONDS,
-                                 () => serialText(page), text => text.includes(startup));
+                                 () => textOf(page, "#serial"), text => text.includes(startup));
     const afterStartup = booted.indexOf(startup) + startup.length;
     console.log("start-up lines seen");
-    const flying = await waitFor("the page to turn the demo flight on", ANSWER_SECONDS, () => serialText(page),
+    const flying = await waitFor("the page to turn the demo flight on", ANSWER_SECONDS,
+                                 () => textOf(page, "#serial"),
                                  text => text.indexOf("Camera orbit ENABLED\n", afterStartup) >= 0);
     const afterFlight = flying.indexOf("Camera orbit ENABLED\n", afterStartup);
 
@@ -217,7 +209,7 @@ async function run(page, address, failedRequests)
     // W held until the flight has ended, then the picture stands still.
     await page.click("#screen");
     await page.keyboard.down("KeyW");
-    const stopped = await waitFor("W to end the demo flight", ANSWER_SECONDS, () => serialText(page),
+    const stopped = await waitFor("W to end the demo flight", ANSWER_SECONDS, () => textOf(page, "#serial"),
                                   text => text.indexOf("Camera orbit DISABLED\n", afterFlight) >= 0);
     await page.keyboard.up("KeyW");
     // The frame loop's line took the serial prompt off first (a carriage
@@ -245,14 +237,14 @@ async function run(page, address, failedRequests)
     await page.keyboard.press("Enter");
     const afterStop = stopped.indexOf("Camera orbit DISABLED\n", afterFlight);
     const answered = await waitFor("the answer to `test` typed on the keyboard", ANSWER_SECONDS,
-                                   () => serialText(page), text => text.indexOf("Hello!\n", afterStop) >= 0);
+                                   () => textOf(page, "#serial"), text => text.indexOf("Hello!\n", afterStop) >= 0);
     console.log("`test` on the keyboard answered");
 
     const afterKeyboard = answered.indexOf("Hello!\n", afterStop) + "Hello!\n".length;
     await page.type("#line", "test");
     await page.keyboard.press("Enter");
     await waitFor("the answer to `test` sent from the input box to COM1", ANSWER_SECONDS,
-                  () => serialText(page), text => text.indexOf("Hello!\n", afterKeyboard) >= 0);
+                  () => textOf(page, "#serial"), text => text.indexOf("Hello!\n", afterKeyboard) >= 0);
     console.log("`test` on COM1 answered");
 
     check(failedRequests.length === 0, `requests that failed: ${failedRequests.join(", ")}`);
