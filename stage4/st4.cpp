@@ -433,13 +433,13 @@ void checkElf(const uint8_t* image, uint32_t length)
         fail("ENTRY OUTSIDE CODE SEGMENTS", entry, putintx);
 }
 
+// After checkElf, which holds every program header to ELF_PHDR_SIZE.
 void placeSegments(const uint8_t* image)
 {
     uint32_t phoff = rd32(image + 0x1C);
-    uint32_t phentsize = rd16(image + 0x2A);
     uint32_t phnum = rd16(image + 0x2C);
     for (uint32_t i = 0; i < phnum; i++) {
-        const uint8_t* ph = image + phoff + i * phentsize;
+        const uint8_t* ph = image + phoff + i * ELF_PHDR_SIZE;
         uint32_t memsz = rd32(ph + 0x14);
         if (rd32(ph) != PT_LOAD || memsz == 0)
             continue;
