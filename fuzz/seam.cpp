@@ -5,6 +5,7 @@
 #include "hw/ata.h"
 #include "hw/hw.h"
 #include "hw/machine.h"
+#include "hw/uart.h"
 
 namespace seam {
 namespace {
@@ -16,7 +17,6 @@ using machine::COM1;
 using ata::DRDY;
 using ata::DRQ;
 using ata::ERR;
-const uint8_t LCR_DLAB = 0x80, MCR_LOOP = 0x10, LSR_READY = 0x60;   // THRE and TEMT
 
 struct Drive {
     const uint8_t* disk;
@@ -74,12 +74,12 @@ uint16_t data_word()
 
 void uart_write(int reg, uint8_t value)
 {
-    if (reg <= 1 && (uart.regs[3] & LCR_DLAB))
+    if (reg <= 1 && (uart.regs[3] & uart::LCR_DLAB))
         return;   // the divisor latch: no effect on what is sent
     uart.regs[reg] = value;
     if (reg != 0)
         return;
-    if (uart.regs[4] & MCR_LOOP)
+    if (uart.regs[4] & uart::MCR_LOOP)
         uart.rx = value;
     else
         uart.line.push_back(static_cast<char>(value));
@@ -89,7 +89,7 @@ uint8_t uart_read(int reg)
 {
     switch (reg) {
     case 0: return uart.rx;
-    case 5: return LSR_READY;
+    case 5: return uart::LSR_THR_EMPTY | uart::LSR_TRANSMITTER_EMPTY;
     default: return uart.regs[reg];
     }
 }

@@ -27,6 +27,7 @@ const uint8_t DIVISOR_HIGH = 0x00;
 const uint8_t FCR_ENABLE_CLEAR_14 = 0xC7;
 // Modem control bits: DTR 0x01, RTS 0x02, OUT1 0x04, OUT2 0x08, LOOP 0x10.
 const uint8_t MCR_DTR_RTS_OUT2 = 0x0B;
+const uint8_t MCR_LOOP = 0x10;             // what is sent comes back; nothing reaches the line
 const uint8_t MCR_LOOPBACK_TEST = 0x1E;    // loopback with RTS, OUT1, OUT2
 const uint8_t MCR_NORMAL = 0x0F;           // DTR, RTS, OUT1, OUT2
 const uint8_t LOOPBACK_BYTE = 0xAE;

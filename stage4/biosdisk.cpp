@@ -1,21 +1,13 @@
 // Reads through the BIOS's disk services (software interrupt 0x13).
 #include "stage4/biosdisk.h"
+#include "hw/bios_disk.h"
 #include "hw/hw.h"
 #include "stage4/term.h"
 
 namespace loader {
 
-// Functions (AH): reset, read by cylinder, head and sector, the drive's
-// parameters, the extensions check, the extended read.
-enum : uint8_t { BIOS_RESET = 0x00, BIOS_READ_CHS = 0x02, BIOS_PARAMETERS = 0x08 };
-enum : uint8_t { BIOS_EXTENSIONS = 0x41, BIOS_READ_EXTENDED = 0x42 };
-// The extensions check: BX in, BX back when present, and CX bit 0 when
-// the extended read is among them.
-const uint16_t EXTENSIONS_ASK = 0x55AA, EXTENSIONS_PRESENT = 0xAA55;
-const uint32_t EXTENSIONS_READ = 0x0001;
 // AH after a failure: the drive did not answer in time.
 const uint8_t BIOS_TIMED_OUT = 0x80;
-const uint8_t PACKET_SIZE = 16;
 // Ten bits of cylinder number, six of sector.
 const uint32_t CHS_CYLINDERS = 1024, CHS_SECTOR_MASK = 0x3F;
 
@@ -56,12 +48,13 @@ void biosDiskOpen(uint8_t drive)
     inUse = true;
     disk = {drive, false, 0, 0};
     BiosRegs r = {};
-    r.ebx = EXTENSIONS_ASK;
-    r = call(BIOS_EXTENSIONS, r);
-    disk.extensions = !failed(r) && (r.ebx & 0xFFFF) == EXTENSIONS_PRESENT && (r.ecx & EXTENSIONS_READ);
+    r.ebx = bios::EXTENSIONS_ASK;
+    r = call(bios::EXTENSIONS, r);
+    disk.extensions = !failed(r) && (r.ebx & 0xFFFF) == bios::EXTENSIONS_PRESENT &&
+                      (r.ecx & bios::EXTENSIONS_READ);
     if (disk.extensions)
         return;
-    r = call(BIOS_PARAMETERS, BiosRegs{});   // ES:DI 0:0, as some BIOSes want
+    r = call(bios::PARAMETERS, BiosRegs{});   // ES:DI 0:0, as some BIOSes want
     disk.sectorsPerTrack = r.ecx & CHS_SECTOR_MASK;
     disk.heads = ((r.edx >> 8) & 0xFF) + 1;
     if (failed(r) || disk.sectorsPerTrack == 0)
@@ -81,19 +74,19 @@ void biosDiskReset()
 static uint32_t readExtended(uint32_t lba, uint32_t n, uint8_t& error)
 {
     uint8_t* packet = low(machine::BIOS_PACKET);
-    packet[0] = PACKET_SIZE;
+    packet[0] = bios::PACKET_SIZE;
     packet[1] = 0;
     put16(packet + 2, n);
     put16(packet + 4, offsetOf(machine::BIOS_BUFFER));
     put16(packet + 6, segmentOf(machine::BIOS_BUFFER));
     put16(packet + 8, lba);
     put16(packet + 10, lba >> 16);
-    for (int i = 12; i < PACKET_SIZE; i++)
+    for (int i = 12; i < bios::PACKET_SIZE; i++)
         packet[i] = 0;
     BiosRegs r = {};
     r.ds = segmentOf(machine::BIOS_PACKET);
     r.esi = offsetOf(machine::BIOS_PACKET);
-    r = call(BIOS_READ_EXTENDED, r);
+    r = call(bios::READ_EXTENDED, r);
     error = errorOf(r);
     uint32_t done = rd16(packet + 2);
     return failed(r) || done > n ? 0 : done;
@@ -114,7 +107,7 @@ static uint32_t readChs(uint32_t lba, uint32_t n, uint8_t& error)
     r.edx = (track % disk.heads) << 8;
     r.es = segmentOf(machine::BIOS_BUFFER);
     r.ebx = offsetOf(machine::BIOS_BUFFER);
-    r = call(BIOS_READ_CHS, r);
+    r = call(bios::READ_CHS, r);
     error = errorOf(r);
     return failed(r) ? 0 : n;
 }
@@ -125,7 +118,7 @@ static uint32_t readWithRetries(uint32_t lba, uint32_t n, uint8_t& error)
         uint32_t done = disk.extensions ? readExtended(lba, n, error) : readChs(lba, n, error);
         if (done > 0)
             return done;
-        call(BIOS_RESET, BiosRegs{});
+        call(bios::RESET, BiosRegs{});
     }
     return 0;
 }

@@ -8,11 +8,6 @@
 
 namespace loader {
 
-// What a packet device leaves in LBA mid and high when it refuses IDENTIFY
-// DEVICE: ATAPI's signature, and the one SATA bridges give.
-const uint8_t ATAPI_MID = 0x14, ATAPI_HIGH = 0xEB;
-const uint8_t SATAPI_MID = 0x69, SATAPI_HIGH = 0x96;
-
 // No controller decodes the ports: the bus floats high (some pull bit 7 low).
 static bool floating(uint8_t status) { return (status & 0x7F) == 0x7F; }
 
@@ -36,7 +31,8 @@ static bool packetSignature()
 {
     uint8_t mid = inb_delayed(machine::ATA_LBA_MID);
     uint8_t high = inb_delayed(machine::ATA_LBA_HIGH);
-    return (mid == ATAPI_MID && high == ATAPI_HIGH) || (mid == SATAPI_MID && high == SATAPI_HIGH);
+    return (mid == ata::ATAPI_MID && high == ata::ATAPI_HIGH) ||
+           (mid == ata::SATAPI_MID && high == ata::SATAPI_HIGH);
 }
 
 bool ataDriveAnswers()

@@ -346,18 +346,20 @@ void loadChain(const Bpb& b, uint32_t first, uint32_t size, uint8_t* image)
 // A loadable segment: its sizes, its bytes in the image, its place in the
 // kernel range. One that takes no memory places nothing, so where it points
 // does not matter; its file size still may not exceed its memory size.
-static void checkSegment(const uint8_t* ph, uint32_t length)
+// False for such a segment, which the later checks pass over.
+static bool checkSegment(const uint8_t* ph, uint32_t length)
 {
     uint32_t offset = rd32(ph + 0x04), vaddr = rd32(ph + 0x08);
     uint32_t filesz = rd32(ph + 0x10), memsz = rd32(ph + 0x14);
     if (filesz > memsz)
         fail("SEGMENT FILE SIZE ABOVE MEMORY SIZE AT", vaddr, putintx);
     if (memsz == 0)
-        return;
+        return false;
     if (offset > length || filesz > length - offset)
         fail("SEGMENT OUTSIDE FILE AT", vaddr, putintx);
     if (vaddr < KERNEL_BASE || vaddr > BOOT_STACK_BOTTOM || memsz > BOOT_STACK_BOTTOM - vaddr)
         fail("SEGMENT OUTSIDE KERNEL RANGE AT", vaddr, putintx);
+    return true;
 }
 
 // The header fields that make this an i386 executable the loader can place.
@@ -420,8 +422,7 @@ void checkElf(const uint8_t* image, uint32_t length)
             fail("KERNEL NEEDS DYNAMIC LINKING, HEADER TYPE", type);
         if (type != PT_LOAD)
             continue;
-        checkSegment(ph, length);
-        if (rd32(ph + 0x14) == 0)
+        if (!checkSegment(ph, length))
             continue;
         last = checkOrder(ph, last);
         // The entry must be in bytes the file gives, not in the zero tail.
@@ -432,13 +433,13 @@ void checkElf(const uint8_t* image, uint32_t length)
         fail("ENTRY OUTSIDE CODE SEGMENTS", entry, putintx);
 }
 
+// After checkElf, which holds every program header to ELF_PHDR_SIZE.
 void placeSegments(const uint8_t* image)
 {
     uint32_t phoff = rd32(image + 0x1C);
-    uint32_t phentsize = rd16(image + 0x2A);
     uint32_t phnum = rd16(image + 0x2C);
     for (uint32_t i = 0; i < phnum; i++) {
-        const uint8_t* ph = image + phoff + i * phentsize;
+        const uint8_t* ph = image + phoff + i * ELF_PHDR_SIZE;
         uint32_t memsz = rd32(ph + 0x14);
         if (rd32(ph) != PT_LOAD || memsz == 0)
             continue;

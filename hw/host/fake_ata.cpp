@@ -1,4 +1,5 @@
 #include "fake_ata.h"
+#include "ata.h"
 #include "hw_host.h"
 
 #include <memory>
@@ -6,7 +7,10 @@
 namespace hwsim {
 namespace {
 
-enum : uint8_t { BSY = 0x80, DRDY = 0x40, DRQ = 0x08, ERR = 0x01 };
+using ata::BSY;
+using ata::DRDY;
+using ata::DRQ;
+using ata::ERR;
 
 struct Drive {
     std::vector<uint8_t> image;
@@ -64,7 +68,7 @@ uint16_t data(uint16_t)
 {
     Drive& d = *drive;
     if (d.identify_words > 0 && d.busy == 0)
-        return identify_word(256 - d.identify_words--);
+        return identify_word(ata::IDENTIFY_WORDS - d.identify_words--);
     if (d.left == 0 || d.busy > 0 || d.error)
         return 0xFFFF;
     size_t at = d.lba * 512 + d.word * 2;
@@ -90,10 +94,10 @@ void identify()
     d.error = d.options.fault_bits;
     if (d.options.packet) {
         d.error |= ERR;
-        d.regs[4] = 0x14;
-        d.regs[5] = 0xEB;
+        d.regs[4] = ata::ATAPI_MID;
+        d.regs[5] = ata::ATAPI_HIGH;
     } else if (!d.options.silent && !d.error) {
-        d.identify_words = 256;
+        d.identify_words = ata::IDENTIFY_WORDS;
     }
 }
 
@@ -101,9 +105,9 @@ void command(uint16_t, uint8_t value)
 {
     Drive& d = *drive;
     d.identify_words = 0;
-    if (value == 0xEC)
+    if (value == ata::CMD_IDENTIFY_DEVICE)
         return identify();
-    if (value != 0x20)
+    if (value != ata::CMD_READ_SECTORS)
         return;
     uint32_t lba = d.regs[3] | d.regs[4] << 8 | d.regs[5] << 16 |
                    (d.regs[6] & 0x0F) << 24;

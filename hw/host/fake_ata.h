@@ -16,7 +16,8 @@ struct AtaOptions {
     uint32_t bad_sector = 0xFFFFFFFF;   // reaching this LBA ends a read with ERR
     uint8_t stale_bits = 0;    // status bits left by an earlier command, until the first one
     bool packet = false;       // a packet (ATAPI) device: refuses IDENTIFY DEVICE and reads
-                               // with ERR, leaving its signature 0x14, 0xEB in LBA mid and high
+                               // with ERR, leaving its signature (ata::ATAPI_MID, ATAPI_HIGH)
+                               // in LBA mid and high
     bool silent = false;       // takes IDENTIFY DEVICE and never answers it
 };
 

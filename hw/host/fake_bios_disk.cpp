@@ -1,4 +1,5 @@
 #include "fake_bios_disk.h"
+#include "bios_disk.h"
 #include "hw_host.h"
 #include "machine.h"
 
@@ -72,25 +73,26 @@ uint32_t transfer(uint32_t lba, uint32_t count, uint8_t* to, uint8_t& status)
 
 void extensions_check(BiosRegs& r)
 {
-    if (!disk->options.extensions || (r.ebx & 0xFFFF) != 0x55AA)
+    if (!disk->options.extensions || (r.ebx & 0xFFFF) != bios::EXTENSIONS_ASK)
         return finish(r, BAD_COMMAND, 0);
-    r.ebx = (r.ebx & 0xFFFF0000) | 0xAA55;
-    r.ecx = (r.ecx & 0xFFFF0000) | 0x0001;   // fixed disk access: AH = 42h and friends
+    r.ebx = (r.ebx & 0xFFFF0000) | bios::EXTENSIONS_PRESENT;
+    r.ecx = (r.ecx & 0xFFFF0000) | bios::EXTENSIONS_READ;   // fixed disk access: AH = 42h and friends
     r.eax = (r.eax & 0xFFFF00FF) | 0x3000;   // version 3.0
     r.eflags &= ~BIOS_CARRY;
 }
 
 void extended_read(BiosRegs& r)
 {
-    uint8_t* packet = low(static_cast<uint16_t>(r.ds), static_cast<uint16_t>(r.esi), 16);
+    uint8_t* packet = low(static_cast<uint16_t>(r.ds), static_cast<uint16_t>(r.esi), bios::PACKET_SIZE);
     uint32_t count = packet[2] | packet[3] << 8;
     uint16_t offset = static_cast<uint16_t>(packet[4] | packet[5] << 8);
     uint16_t segment = static_cast<uint16_t>(packet[6] | packet[7] << 8);
     uint32_t lba, high;
     std::memcpy(&lba, packet + 8, 4);
     std::memcpy(&high, packet + 12, 4);
-    disk->calls.push_back({0x42, lba, count, (static_cast<uint32_t>(segment) << 4) + offset});
-    if (!disk->options.extensions || packet[0] < 16 || high != 0 || count == 0 ||
+    disk->calls.push_back({bios::READ_EXTENDED, lba, count,
+                           (static_cast<uint32_t>(segment) << 4) + offset});
+    if (!disk->options.extensions || packet[0] < bios::PACKET_SIZE || high != 0 || count == 0 ||
         count > disk->options.max_request) {
         packet[2] = packet[3] = 0;
         return finish(r, BAD_COMMAND, 0);
@@ -123,7 +125,7 @@ void chs_read(BiosRegs& r)
     uint32_t sector = r.ecx & 0x3F, head = r.edx >> 8 & 0xFF;
     uint32_t linear = (r.es << 4) + (r.ebx & 0xFFFF);
     uint32_t lba = (cylinder * o.heads + head) * o.sectors_per_track + sector - 1;
-    disk->calls.push_back({0x02, lba, count, linear});
+    disk->calls.push_back({bios::READ_CHS, lba, count, linear});
     // A request must stay on its track and in one 64 KiB page (the DMA's).
     if (count == 0 || sector == 0 || sector - 1 + count > o.sectors_per_track || head >= o.heads)
         return finish(r, BAD_COMMAND, 0);
@@ -139,18 +141,18 @@ void answer(BiosRegs& r)
 {
     if ((r.edx & 0xFF) != disk->drive)
         return finish(r, BAD_COMMAND, 0);
-    if (ah(r) != 0x02 && ah(r) != 0x42)
+    if (ah(r) != bios::READ_CHS && ah(r) != bios::READ_EXTENDED)
         disk->calls.push_back({ah(r), 0, 0, 0});
     switch (ah(r)) {
-    case 0x00:
+    case bios::RESET:
         return finish(r, OK, 0);
-    case 0x02:
+    case bios::READ_CHS:
         return chs_read(r);
-    case 0x08:
+    case bios::PARAMETERS:
         return parameters(r);
-    case 0x41:
+    case bios::EXTENSIONS:
         return extensions_check(r);
-    case 0x42:
+    case bios::READ_EXTENDED:
         return extended_read(r);
     default:
         return finish(r, BAD_COMMAND, 0);

@@ -1,4 +1,5 @@
 #include "fake_uart.h"
+#include "hw/uart.h"
 #include "hw_host.h"
 
 #include <deque>
@@ -6,8 +7,6 @@
 
 namespace hwsim {
 namespace {
-
-enum : uint8_t { LCR_DLAB = 0x80, MCR_LOOP = 0x10, LSR_DR = 0x01, LSR_OE = 0x02, LSR_THRE = 0x20, LSR_TEMT = 0x40 };
 
 struct Received {
     uint8_t byte;
@@ -30,7 +29,7 @@ void write(uint16_t port, uint8_t v)
 {
     Uart& u = *uart;
     int reg = port - machine::COM1;
-    bool dlab = u.regs[3] & LCR_DLAB;
+    bool dlab = u.regs[3] & uart::LCR_DLAB;
     if (reg <= 1 && dlab) {
         u.regs[reg == 0 ? UART_DLL : UART_DLM] = v;
         return;
@@ -38,7 +37,7 @@ void write(uint16_t port, uint8_t v)
     u.regs[reg] = v;
     if (reg != 0)
         return;
-    if (u.regs[4] & MCR_LOOP)
+    if (u.regs[4] & uart::MCR_LOOP)
         u.rx = u.options.broken_loopback ? static_cast<uint8_t>(v ^ 0x55) : v;
     else
         u.line.push_back(static_cast<char>(v));
@@ -50,23 +49,23 @@ uint16_t read(uint16_t port)
     Uart& u = *uart;
     switch (port - machine::COM1) {
     case 0:
-        if (!(u.regs[4] & MCR_LOOP) && !u.received.empty()) {
+        if (!(u.regs[4] & uart::MCR_LOOP) && !u.received.empty()) {
             u.rx = u.received.front().byte;
             u.received.pop_front();
         }
         return u.rx;
     case 5: {
         uint8_t ready = 0;
-        if (!(u.regs[4] & MCR_LOOP) && !u.received.empty())
-            ready = LSR_DR | u.received.front().errors;
+        if (!(u.regs[4] & uart::MCR_LOOP) && !u.received.empty())
+            ready = uart::LSR_DATA_READY | u.received.front().errors;
         if (u.overrun)
-            ready |= LSR_OE;
+            ready |= uart::LSR_OVERRUN;
         u.overrun = false;
         if (u.busy > 0) {
             u.busy--;
             return ready;
         }
-        return LSR_THRE | LSR_TEMT | ready;
+        return uart::LSR_THR_EMPTY | uart::LSR_TRANSMITTER_EMPTY | ready;
     }
     default:
         return u.regs[port - machine::COM1];

@@ -13,7 +13,6 @@ struct State {
     std::map<uint16_t, InHandler> in;
     std::map<uint16_t, OutHandler> out;
     BiosHandler bios;
-    int bios_calls = 0;
     bool tracing = true;
     bool interrupts = false;
     bool entry_returns = false;
@@ -47,7 +46,6 @@ void reset() { state() = State(); }
 void on_in(uint16_t port, InHandler handler) { state().in[port] = std::move(handler); }
 void on_out(uint16_t port, OutHandler handler) { state().out[port] = std::move(handler); }
 void on_bios_disk(BiosHandler handler) { state().bios = std::move(handler); }
-int bios_disk_count() { return state().bios_calls; }
 void set_tracing(bool on) { state().tracing = on; }
 const std::vector<Access>& trace() { return state().trace; }
 void clear_trace() { state().trace.clear(); }
@@ -119,7 +117,6 @@ void fninit() { state().fninits++; }
 
 void bios_disk(BiosRegs& regs)
 {
-    state().bios_calls++;
     if (state().bios) {
         state().bios(regs);
         return;

@@ -55,8 +55,6 @@ void on_out(uint16_t port, OutHandler handler);
 // image). Without one a call fails as on a BIOS without disk services: carry
 // set, AH = 0x01.
 void on_bios_disk(BiosHandler handler);
-// BIOS disk calls made so far.
-int bios_disk_count();
 
 // Recording can be switched off for long runs (frame loops).
 void set_tracing(bool on);
