@@ -401,9 +401,7 @@ const std::string REMINDER_END = "Also 8MiB of allocable memory after the stack!
 
 qemu::Machine boot_typing()
 {
-    qemu::Options options{DISK_IMAGE, false, {}};
-    options.serial_input = true;
-    return qemu::start(options);
+    return qemu::start({DISK_IMAGE, false, {}, true});
 }
 
 // What the kernel wrote after its start-up lines.
