@@ -44,6 +44,20 @@ static volatile uint32_t presses[KEY_SLOTS];
 // since the snapshot before, which then read held for one frame.
 static uint32_t counted[KEY_SLOTS];
 static uint32_t tapped[KEY_SLOTS];
+// Keys the interrupt side pressed or released since the loop last looked,
+// each as code | CHANGED_MARK (a ring byte of 0 reads as empty); where the
+// ring was full, `changes_lost` has the loop look at every key instead.
+const uint8_t CHANGED_MARK = 0x80;
+static ByteRing changed;
+static volatile uint32_t changes_lost;
+// The loop's: the keys the next snapshot looks at again (tapped ones, whose
+// tap runs out, and ones whose tap ran out, which the snapshot before still
+// saw held), and the snapshot that last looked at and listed each key.
+static uint8_t again[KEY_SLOTS];
+static uint32_t again_count;
+static uint32_t looked[KEY_SLOTS];
+static uint32_t listed[KEY_SLOTS];
+static uint32_t snapshot;
 // The character ring: the interrupt side puts, Keyboard_GetCh takes.
 static ByteRing chars;
 static volatile uint32_t asciimode;
@@ -63,6 +77,12 @@ void Keyboard_Reset()
     ring_reset(chars);
     asciimode = 0;
     extended = 0;
+    ring_reset(changed);
+    changes_lost = 0;
+    again_count = 0;
+    __builtin_memset(looked, 0, sizeof looked);
+    __builtin_memset(listed, 0, sizeof listed);
+    snapshot = 0;
 }
 
 static void queue_char(uint8_t code)
@@ -101,6 +121,14 @@ static void character(uint8_t scancode)
         queue_char(scancode);
 }
 
+static void note_change(uint8_t code)
+{
+    if (ring_has_room(changed, 1))
+        ring_put(changed, static_cast<uint8_t>(code | CHANGED_MARK));
+    else
+        changes_lost = 1;
+}
+
 // Key mode keeps taking the extended prefix as the release of slot 0x60
 // and the code after it as an ordinary key.
 void KeyboardInterrupt(uint8_t scancode)
@@ -114,11 +142,15 @@ void KeyboardInterrupt(uint8_t scancode)
     }
     extended = 0;
     if ((scancode & BREAK_BIT) != 0) {
+        if (keys[code] != 0)
+            note_change(code);
         keys[code] = 0;
         return;
     }
-    if (keys[code] == 0)
+    if (keys[code] == 0) {
         presses[code] = presses[code] + 1;   // typematic repeats are no new press
+        note_change(code);
+    }
     keys[code] = 1;
 }
 
@@ -149,6 +181,7 @@ static void clear_keys()
         counted[i] = presses[i];
         tapped[i] = 0;
     }
+    again_count = 0;
 }
 
 void InitKeyboard() { clear_keys(); }
@@ -157,15 +190,55 @@ static uint32_t held(uint32_t i) { return keys[i] != 0 || tapped[i] != 0 ? 1 : 0
 
 // A key pressed since the last snapshot reads held in the next frame even
 // if it was let go before that frame looked: a tap between two frames
-// counts once.
+// counts once. The snapshot looks only at keys that changed since the last
+// and keys whose tap runs out. A key that changes again after the snapshot
+// looked at it counts its new press in this snapshot and its state in the
+// next, as if the change had come just before and after the look.
+static void look_again(uint32_t i)
+{
+    if (listed[i] == snapshot)
+        return;
+    listed[i] = snapshot;
+    again[again_count++] = static_cast<uint8_t>(i);
+}
+
+static void look_at(uint32_t i)
+{
+    if (looked[i] != snapshot) {
+        looked[i] = snapshot;
+        lastKeys[i] = held(i);
+        if (tapped[i] != 0)
+            look_again(i);   // held in this snapshot, maybe not in the next
+        tapped[i] = 0;
+    }
+    uint32_t p = presses[i];
+    if (p != counted[i] && tapped[i] == 0) {
+        tapped[i] = 1;
+        look_again(i);
+    }
+    counted[i] = p;
+}
+
+// The last snapshot's list is read as this one's is written: each key on
+// it adds at most itself, at or before the place just read.
 void UpdateKeyboard()
 {
-    for (uint32_t i = 0; i < KEY_SLOTS; i++) {
-        lastKeys[i] = held(i);
-        uint32_t p = presses[i];
-        tapped[i] = p != counted[i] ? 1 : 0;
-        counted[i] = p;
+    if (++snapshot == 0) {
+        __builtin_memset(looked, 0, sizeof looked);
+        __builtin_memset(listed, 0, sizeof listed);
+        snapshot = 1;
     }
+    uint32_t listed_before = again_count;
+    again_count = 0;
+    for (uint32_t k = 0; k < listed_before; k++)
+        look_at(again[k]);
+    if (changes_lost != 0) {
+        changes_lost = 0;
+        for (uint32_t i = 0; i < KEY_SLOTS; i++)
+            look_at(i);
+    }
+    for (uint8_t c = ring_get(changed); c != 0; c = ring_get(changed))
+        look_at(c & CODE_MASK);
 }
 
 uint32_t GetKey(uint32_t scancode)

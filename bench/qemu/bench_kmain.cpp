@@ -9,6 +9,7 @@
 //   BENCH time <name> <median ns> <min ns> <frames> <triangles> <pixels>
 //   BENCH ticks <timer interrupts taken during the frames timed with them on>
 //   BENCH flight <path> <console state> <frames> <mean ns> <worst ns> <worst frame> <mean bytes> <worst bytes>
+//   BENCH frame <n> <console state> <ns> <bytes> (each frame of the frame loop's path)
 //   BENCH check flight same|DIFFERENT           (each frame's display, both paths)
 //   BENCH end <0 = every check passed>
 #include "bench/flight.h"
@@ -252,6 +253,17 @@ void report_tally(const char* path, const char* state, const Tally& t)
     put("\n");
 }
 
+void report_frame(int n, uint64_t ns, uint64_t bytes)
+{
+    put("BENCH frame");
+    put_field(static_cast<uint64_t>(n));
+    put(" ");
+    put(console_state_name(console_state()));
+    put_field(ns);
+    put_field(bytes);
+    put("\n");
+}
+
 void add(Tally& t, int frame, uint64_t ns, uint64_t bytes)
 {
     t.frames++;
@@ -279,6 +291,8 @@ void fly(const char* path, bool everything)
         uint64_t ns = tsc_to_ns(read_tsc() - start, rate);
         bytes = kern::VideoBytesWritten() - bytes;
         add(tally[console_state()], n, ns, bytes);
+        if (!everything)
+            report_frame(n, ns, bytes);
         add(tally[CONSOLE_STATES], n, ns, bytes);
         uint32_t h = display_hash();
         same = same && (everything || flight_hashes[n] == h);

@@ -116,13 +116,21 @@ __attribute__((always_inline)) static inline void walk_inside(bool MARK, int row
     uint8_t* line = back_buffer() + row * SCREEN_WIDTH;
     uint8_t* const stop = back_buffer() + (last + 1) * SCREEN_WIDTH;
     RowSpan* span = MARK ? mark_rows(row, last) : nullptr;
-    for (; line != stop; line += SCREEN_WIDTH, span += MARK ? 1 : 0, left = fixed_add(left, dl), right = fixed_add(right, dr)) {
+    do {
         uint32_t lo = static_cast<uint32_t>(left) >> FIXED_SHIFT;
         uint32_t hi = static_cast<uint32_t>(right) >> FIXED_SHIFT;
+        if (MARK) {
+            if (static_cast<int>(lo) < span->lo)
+                span->lo = static_cast<int>(lo);
+            if (static_cast<int>(hi) > span->hi)
+                span->hi = static_cast<int>(hi);
+            span++;
+        }
         fill_run(line + lo, hi - lo + 1, colour);
-        if (MARK)
-            widen(*span, static_cast<int>(lo), static_cast<int>(hi));
-    }
+        line += SCREEN_WIDTH;
+        left = fixed_add(left, dl);
+        right = fixed_add(right, dr);
+    } while (line != stop);
 }
 
 ROW_LOOP static void walk_marked(int row, int last, Fixed ea, Fixed eb, Fixed da, Fixed db, uint8_t colour)

@@ -152,8 +152,10 @@ void ClearDrawnRows(int first, int last)
         first, last,
         [](int r) {
             RowSpan s = held[r];
-            held[r] = NO_SPAN;
-            widen(stale[r], s.lo, s.hi);
+            if (s.lo <= s.hi) {
+                held[r] = NO_SPAN;
+                widen(stale[r], s.lo, s.hi);
+            }
             return s;
         },
         [](uint32_t start, uint32_t end) { fill_words(back_buffer() + start, (end - start) / WORD_COLUMNS, 0); });
@@ -175,7 +177,8 @@ void BlitChangedRows()
         changed_first, changed_last,
         [](int r) {
             RowSpan s = stale[r];
-            stale[r] = NO_SPAN;
+            if (s.lo <= s.hi)
+                stale[r] = NO_SPAN;
             widen(s, held[r].lo, held[r].hi);
             return s;
         },

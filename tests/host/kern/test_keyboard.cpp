@@ -132,6 +132,33 @@ TEST(KeyTaps, APressAndReleaseBetweenTwoFramesHoldTheKeyForTheNextFrameOnly)
     EXPECT_EQ(seen(KEY_A), "");
 }
 
+// A frame looks only at keys that changed since the last one; more changes
+// than their ring holds (300 taps, then W) make it look at every key.
+TEST(KeyTaps, MoreChangesInAFrameThanTheLoopNotesAreAllSeen)
+{
+    fresh();
+    UpdateKeyboard();
+    press(KEY_D);
+    for (int i = 0; i < 300; i++)
+        tap(KEY_A);
+    press(KEY_W);
+    release(KEY_D);
+    UpdateKeyboard();
+    EXPECT_EQ(seen(KEY_A), "held down");
+    EXPECT_EQ(seen(KEY_W), "held");        // held when the frame looked
+    EXPECT_EQ(seen(KEY_D), "held down");   // a tap as well
+    UpdateKeyboard();
+    EXPECT_EQ(seen(KEY_A), "up");
+    EXPECT_EQ(seen(KEY_W), "held");
+    EXPECT_EQ(seen(KEY_D), "up");
+    tap(KEY_A);
+    UpdateKeyboard();
+    EXPECT_EQ(seen(KEY_A), "held down");
+    EXPECT_EQ(seen(KEY_D), "");
+    UpdateKeyboard();
+    EXPECT_EQ(seen(KEY_A), "up");
+}
+
 TEST(KeyTaps, RepeatsOfAHeldKeyAreNoNewPressSoItsReleaseStopsIt)
 {
     fresh();
