@@ -1,10 +1,10 @@
-// What each row of the back buffer holds and what of it the display lacks.
+// What each row of the back buffer holds and what of it the display shows.
 //
-// Two spans a row: `held`, the columns that may hold other than colour 0
-// (everything else is 0), and `stale`, the columns cleared since the last
-// copy, whose old pixels the display still shows. Rows drawn into or
-// cleared since the last copy lie between `changed_first` and
-// `changed_last`: of those, held and stale together are what may differ
+// Two spans a row: `held`, the columns of the back buffer that may hold
+// other than colour 0, and `shown`, the columns of the display that may
+// (held as of the last copy; everything else is 0 in both). Rows drawn into
+// or cleared since the last copy lie between `changed_first` and
+// `changed_last`: of those, held and shown together are what may differ
 // from the display. Rows that nothing touched in a frame, the console's
 // when it did not change, are neither cleared nor copied.
 //
@@ -25,15 +25,12 @@ const int WORD_COLUMNS = 4;
 const int LAST_ROW = SCREEN_HEIGHT - 1;
 static_assert(SCREEN_WIDTH % WORD_COLUMNS == 0, "rows start on word boundaries");
 
-// Every row's stale span: as in the array, or the same for all rows.
-enum StaleRows { STALE_AS_KEPT, STALE_WHOLE, STALE_NONE };
-
 static RowSpan held[SCREEN_HEIGHT];
-static RowSpan stale[SCREEN_HEIGHT];
-// At load nothing is known of either buffer: every row is held and stale,
+static RowSpan shown[SCREEN_HEIGHT];
+// At load nothing is known of either buffer: every row is held and shown,
 // so the first frame clears and copies the whole screen.
 static bool unmarked = true;                              // every row held from edge to edge
-static StaleRows stale_rows = STALE_WHOLE;
+static bool shown_whole = true;                           // every row shown from edge to edge
 static int held_first = 0, held_last = LAST_ROW;         // the rows whose held span may be non-empty
 static int changed_first = 0, changed_last = LAST_ROW;   // the rows drawn into or cleared since the last copy
 static uint64_t bytes_shown;
@@ -41,7 +38,7 @@ static uint64_t bytes_shown;
 void Rows_Reset()
 {
     unmarked = true;
-    stale_rows = STALE_WHOLE;
+    shown_whole = true;
     held_first = changed_first = 0;
     held_last = changed_last = LAST_ROW;
     bytes_shown = 0;
@@ -62,9 +59,9 @@ static void settle()
         held_last = LAST_ROW;
         unmarked = false;
     }
-    if (stale_rows != STALE_AS_KEPT)
-        set_all(stale, stale_rows == STALE_WHOLE ? WHOLE_ROW : NO_SPAN);
-    stale_rows = STALE_AS_KEPT;
+    if (shown_whole)
+        set_all(shown, WHOLE_ROW);
+    shown_whole = false;
 }
 
 bool rows_marking() { return !unmarked; }
@@ -93,20 +90,24 @@ void mark_rect(int64_t x0, int64_t y0, int64_t x1, int64_t y1)
         widen(*span, static_cast<int>(x0), static_cast<int>(x1));
 }
 
+// The display keeps showing what it showed.
 void rows_all_cleared()
 {
     unmarked = true;
-    stale_rows = STALE_WHOLE;
     changed_first = 0;
     changed_last = LAST_ROW;
 }
 
-// Unmarked, rows may still be drawn into before the next copy: all of them
-// stay changed.
+// Unmarked, every row is held whole, and may still be drawn into before
+// the next copy: all of them stay changed.
 void rows_all_shown()
 {
-    stale_rows = STALE_NONE;
-    if (!unmarked) {
+    if (unmarked) {
+        shown_whole = true;
+    } else {
+        for (int r = 0; r < SCREEN_HEIGHT; r++)
+            shown[r] = held[r];
+        shown_whole = false;
         changed_first = SCREEN_HEIGHT;
         changed_last = -1;
     }
@@ -140,7 +141,8 @@ __attribute__((always_inline)) static inline void each_run(int first, int last, 
 }
 
 // Outside its held span a row is 0, so the words around the span are 0
-// already and storing 0 into them changes nothing.
+// already and storing 0 into them changes nothing. The display keeps what
+// it shows until the next copy.
 void ClearDrawnRows(int first, int last)
 {
     settle();
@@ -152,10 +154,7 @@ void ClearDrawnRows(int first, int last)
         first, last,
         [](int r) {
             RowSpan s = held[r];
-            if (s.lo <= s.hi) {
-                held[r] = NO_SPAN;
-                widen(stale[r], s.lo, s.hi);
-            }
+            held[r] = NO_SPAN;
             return s;
         },
         [](uint32_t start, uint32_t end) { fill_words(back_buffer() + start, (end - start) / WORD_COLUMNS, 0); });
@@ -167,8 +166,8 @@ void ClearDrawnRows(int first, int last)
     changed_last = last > changed_last ? last : changed_last;
 }
 
-// The words around a span are the same in both buffers, which were equal
-// there after the last copy and have not changed since.
+// Outside the shown and the held span both buffers are 0; the words around
+// them too, which were equal after the last copy and have not changed since.
 void BlitChangedRows()
 {
     settle();
@@ -176,10 +175,10 @@ void BlitChangedRows()
     each_run(
         changed_first, changed_last,
         [](int r) {
-            RowSpan s = stale[r];
-            if (s.lo <= s.hi)
-                stale[r] = NO_SPAN;
-            widen(s, held[r].lo, held[r].hi);
+            RowSpan h = held[r];
+            RowSpan s = shown[r];
+            shown[r] = h;
+            widen(s, h.lo, h.hi);
             return s;
         },
         [video](uint32_t start, uint32_t end) {
