@@ -210,6 +210,8 @@ static void look_at(uint32_t i)
         if (tapped[i] != 0)
             look_again(i);   // held in this snapshot, maybe not in the next
         tapped[i] = 0;
+    } else {
+        look_again(i);   // changed after the look: the next snapshot takes its state
     }
     uint32_t p = presses[i];
     if (p != counted[i] && tapped[i] == 0) {

@@ -119,13 +119,8 @@ __attribute__((always_inline)) static inline void walk_inside(bool MARK, int row
     do {
         uint32_t lo = static_cast<uint32_t>(left) >> FIXED_SHIFT;
         uint32_t hi = static_cast<uint32_t>(right) >> FIXED_SHIFT;
-        if (MARK) {
-            if (static_cast<int>(lo) < span->lo)
-                span->lo = static_cast<int>(lo);
-            if (static_cast<int>(hi) > span->hi)
-                span->hi = static_cast<int>(hi);
-            span++;
-        }
+        if (MARK)
+            widen(*span++, static_cast<int>(lo), static_cast<int>(hi));
         fill_run(line + lo, hi - lo + 1, colour);
         line += SCREEN_WIDTH;
         left = fixed_add(left, dl);

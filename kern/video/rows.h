@@ -12,10 +12,14 @@ struct RowSpan {
     int lo, hi;
 };
 
+// Stores only what grows: in the rasteriser's row loops a compare and a
+// store keep fewer values in registers than a min and a max would.
 inline void widen(RowSpan& span, int lo, int hi)
 {
-    span.lo = lo < span.lo ? lo : span.lo;
-    span.hi = hi > span.hi ? hi : span.hi;
+    if (lo < span.lo)
+        span.lo = lo;
+    if (hi > span.hi)
+        span.hi = hi;
 }
 
 // Rows first..last (on screen, first <= last) are about to be stored into:
