@@ -22,12 +22,12 @@ execute_process(COMMAND ${CMAKE_CXX_COMPILER} -m32 -print-libgcc-file-name
 # kernel timer) is built with target_freestanding_x87 instead.
 function(target_freestanding tgt)
   target_compile_options(${tgt} PRIVATE
-    $<$<COMPILE_LANGUAGE:CXX>:${TARGET_CXX_FLAGS} -mgeneral-regs-only>
+    $<$<COMPILE_LANGUAGE:CXX>:${TARGET_CXX_FLAGS} -mgeneral-regs-only -DHW_TARGET>
     $<$<COMPILE_LANGUAGE:ASM>:-m32>)
 endfunction()
 
 function(target_freestanding_x87 tgt)
-  target_compile_options(${tgt} PRIVATE ${TARGET_CXX_FLAGS})
+  target_compile_options(${tgt} PRIVATE ${TARGET_CXX_FLAGS} -DHW_TARGET)
 endfunction()
 
 # A freestanding executable linked by its own linker script, which is

@@ -2,6 +2,7 @@
 #include "kern/redraw.h"
 #include "kern/console.h"
 #include "kern/scene.h"
+#include "kern/video/fill.h"
 #include "kern/video/pipeline.h"
 #include "kern/video/video.h"
 
@@ -20,6 +21,7 @@ static bool everything;
 static bool kept;                        // key and triangles are those of the scene last drawn
 static SceneKey key;
 static Triangle triangles[SCENE_TRIANGLES];
+static_assert(sizeof(Triangle) % 4 == 0, "triangles are copied as words");
 static int intact_from = SCREEN_HEIGHT;  // the back buffer holds that scene from this row down
 
 void Redraw_Reset()
@@ -54,12 +56,14 @@ static bool same_scene(const SceneKey& now, const Triangle* scene)
     return true;
 }
 
+// One string move: the triangles are kept every frame the scene is drawn.
 static void keep(const SceneKey& now, const Triangle* scene)
 {
     key = now;
-    kept = now.count <= SCENE_TRIANGLES;
-    for (int i = 0; kept && i < now.count; i++)
-        triangles[i] = scene[i];
+    kept = now.count >= 0 && now.count <= SCENE_TRIANGLES;
+    if (kept)
+        copy_words(reinterpret_cast<uint8_t*>(triangles), reinterpret_cast<const uint8_t*>(scene),
+                   static_cast<uint32_t>(now.count) * (sizeof(Triangle) / 4));
 }
 
 // The scene below the console's rows (the rasteriser leaves those alone).

@@ -1,30 +1,7 @@
-// Target backend of the hardware seam: one instruction each.
+// Target backend of the hardware seam: one instruction each (the ports
+// are inline, in port_io.h).
 #include "hw.h"
 #include "machine.h"
-
-uint8_t inb(uint16_t port)
-{
-    uint8_t value;
-    asm volatile("inb %1, %0" : "=a"(value) : "Nd"(port) : "memory");
-    return value;
-}
-
-uint16_t inw(uint16_t port)
-{
-    uint16_t value;
-    asm volatile("inw %1, %0" : "=a"(value) : "Nd"(port) : "memory");
-    return value;
-}
-
-void outb(uint16_t port, uint8_t value)
-{
-    asm volatile("outb %0, %1" : : "a"(value), "Nd"(port) : "memory");
-}
-
-void io_delay()
-{
-    outb(machine::IO_DELAY, 0x00);
-}
 
 void cli() { asm volatile("cli" : : : "memory"); }
 void sti() { asm volatile("sti" : : : "memory"); }

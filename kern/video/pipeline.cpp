@@ -122,6 +122,14 @@ static const CornerSlot& transformed(const Vec3& c)
     return slot;
 }
 
+static Triangle screen_triangle(const Triangle& model)
+{
+    Triangle t = model;
+    for (int k = 0; k < 3; k++)
+        t.corners[k] = transformed(model.corners[k]).screen;
+    return t;
+}
+
 static bool off_screen(Fixed x, Fixed y)
 {
     return static_cast<uint32_t>(x) > X_LAST && static_cast<uint32_t>(y) > Y_LAST;
@@ -149,13 +157,6 @@ static bool back_facing(const Vec3 c[3])
     return product32(x1 - x0, y2 - y0) < product32(y1 - y0, x2 - x0);
 }
 
-static void draw(const Triangle& t)
-{
-    drawn++;
-    last_drawn = t;
-    draw_triangle(t);
-}
-
 void draw_buffer(const Triangle* triangles, int count)
 {
     if (count <= 0)
@@ -165,8 +166,9 @@ void draw_buffer(const Triangle* triangles, int count)
     if (viewtranson)
         intl_camera_mat = CreateCameraRotationMatrix(camera_rot.x, camera_rot.y, camera_rot.z);
     next_call();
+    Triangle t;
+    int last = -1;
     for (int i = 0; i < count; i++) {
-        Triangle t = triangles[i];
         bool behind = true;   // every corner at z <= 0 before the clamp
         for (int k = 0; k < 3; k++) {
             const CornerSlot& slot = transformed(triangles[i].corners[k]);
@@ -179,8 +181,15 @@ void draw_buffer(const Triangle* triangles, int count)
             continue;
         if (cb && back_facing(t.corners))
             continue;
-        draw(t);
+        t.colour = triangles[i].colour;
+        drawn++;
+        last = i;
+        draw_triangle(t);
     }
+    // Kept once a call, not once a triangle: a corner transforms the same
+    // all through a call.
+    if (last >= 0)
+        last_drawn = screen_triangle(triangles[last]);
 }
 
 void set_camera_position(Fixed x, Fixed y, Fixed z) { camera_pos = Vec3{x, y, z}; }

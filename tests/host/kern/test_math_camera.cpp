@@ -43,6 +43,23 @@ TEST(CreateCameraRotationMatrix, GroupsTheProductsAsXTimesYZ)
                 {17, 275, -4086, -4078, -360, -41, -362, 4068, 272});
 }
 
+// Without roll the matrix is formed from four products instead of two
+// matrix products: the very same bits, for pitches and yaws all round.
+TEST(CreateCameraRotationMatrix, WithoutRollIsTheFullProductToTheBit)
+{
+    for (int32_t pitch = -8192; pitch < 8192; pitch += 37) {
+        for (int32_t yaw = -8192; yaw < 8192; yaw += 41) {
+            const Fixed sp = sin(pitch), cp = sin(pitch + 2048), sy = sin(yaw), cy = sin(yaw + 2048);
+            const Mat3 x = {{ONE, 0, 0, 0, cp, sp, 0, -sp, cp}};
+            const Mat3 y = {{cy, 0, -sy, 0, ONE, 0, sy, 0, cy}};
+            const Mat3 full = Mat3Mat3Mul(x, Mat3Mat3Mul(y, Mat3{{ONE, 0, 0, 0, ONE, 0, 0, 0, ONE}}));
+            const Mat3 m = CreateCameraRotationMatrix(pitch, yaw, 0);
+            for (int k = 0; k < 9; k++)
+                ASSERT_EQ(m.m[k], full.m[k]) << "pitch " << pitch << " yaw " << yaw << " element " << k;
+        }
+    }
+}
+
 TEST(CreateCameraRotationMatrix, UsesTheAnglesModuloAFullTurn)
 {
     expect_mat3(CreateCameraRotationMatrix(8192, -8192, 16384), IDENTITY3);
