@@ -105,11 +105,16 @@ void flight_keys(int n)
         type(SCRIPT[key]);
 }
 
-void flight_frame(const kern::Triangle cube[], int n)
+void flight_draw(const kern::Triangle cube[], int n)
 {
     kern::Camera c = flight_camera(n);
     kern::frame_begin();
     kern::frame_draw(cube, kern::SCENE_TRIANGLES, c.position, c.pitch, c.yaw);
+}
+
+void flight_frame(const kern::Triangle cube[], int n)
+{
+    flight_draw(cube, n);
     kern::frame_show();
 }
 

@@ -28,5 +28,7 @@ void flight_keys(int n);
 // Frame n of the flight as the frame loop runs it, minus the wait for the
 // retrace; its keys (flight_keys) are the caller's to hand over first.
 void flight_frame(const kern::Triangle cube[], int n);
+// The same up to the copy to display memory (kern::frame_show).
+void flight_draw(const kern::Triangle cube[], int n);
 
 } // namespace bench

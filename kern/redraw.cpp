@@ -23,12 +23,20 @@ static SceneKey key;
 static Triangle triangles[SCENE_TRIANGLES];
 static_assert(sizeof(Triangle) % 4 == 0, "triangles are copied as words");
 static int intact_from = SCREEN_HEIGHT;  // the back buffer holds that scene from this row down
+// The scene drawn this frame is not the last one: the next frame, likely
+// as not, draws another, so its rows are cleared as they are copied.
+static bool clear_when_shown;
+// The last copy cleared the scene from this row down, where the display
+// still shows it.
+static int cleared_from = SCREEN_HEIGHT;
 
 void Redraw_Reset()
 {
     everything = false;
     kept = false;
     intact_from = SCREEN_HEIGHT;
+    clear_when_shown = false;
+    cleared_from = SCREEN_HEIGHT;
 }
 
 void Redraw_Everything(bool on) { everything = on; }
@@ -71,14 +79,21 @@ static void draw_scene(const Triangle* scene, int count, Vec3 position, int32_t 
 {
     int top = Console_Rows();
     SceneKey now = {scene, count, position, pitch, yaw, Pipeline_Switches()};
-    int last = same_scene(now, scene) ? intact_from - 1 : SCREEN_HEIGHT - 1;
+    bool same = same_scene(now, scene);
+    int last = same ? intact_from - 1 : SCREEN_HEIGHT - 1;
+    clear_when_shown = false;
     if (top <= last) {
         ClearDrawnRows(top, last);
         SetSceneRows(top, last);
         draw_buffer(scene, count);
         SetSceneRows(0, SCREEN_HEIGHT - 1);
         keep(now, scene);
+        clear_when_shown = !same;
+        // Drawn again as the display shows it: those rows are no change.
+        if (same)
+            RowsShownAlready(top > cleared_from ? top : cleared_from);
     }
+    cleared_from = SCREEN_HEIGHT;
     // Above `top` the console paints over the scene.
     intact_from = top;
 }
@@ -88,6 +103,7 @@ static void draw_scene(const Triangle* scene, int count, Vec3 position, int32_t 
 void Redraw_Frame(const Triangle* scene, int count, Vec3 position, int32_t pitch, int32_t yaw)
 {
     if (everything) {
+        cleared_from = SCREEN_HEIGHT;
         ClearScreen();
         draw_buffer(scene, count);
         Console_Draw();
@@ -97,12 +113,19 @@ void Redraw_Frame(const Triangle* scene, int count, Vec3 position, int32_t pitch
     draw_scene(scene, count, position, pitch, yaw);
 }
 
+// Once cleared, the back buffer holds no scene to be kept: a scene that
+// stays the same is drawn once more, and then kept.
 void Redraw_Show()
 {
-    if (everything)
+    if (everything) {
         Blit();
-    else
+    } else if (clear_when_shown) {
+        BlitChangedRowsAndClear(intact_from);
+        cleared_from = intact_from;
+        intact_from = SCREEN_HEIGHT;
+    } else {
         BlitChangedRows();
+    }
 }
 
 } // namespace kern

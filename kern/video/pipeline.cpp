@@ -108,7 +108,8 @@ static void next_call()
 // negated whole-unit values of a cube's corners differ by one fixed mask.
 static uint32_t mix(uint32_t hash, uint32_t v, uint32_t odd) { return ((hash ^ (hash >> 16)) + v) * odd; }
 
-static const CornerSlot& transformed(const Vec3& c)
+// Inline in draw_buffer's loop: it runs for every corner of every triangle.
+__attribute__((always_inline)) static inline const CornerSlot& transformed(const Vec3& c)
 {
     uint32_t hash = mix(mix(static_cast<uint32_t>(c.x) * 0x9E3779B1u, static_cast<uint32_t>(c.y), 0x85EBCA77u),
                         static_cast<uint32_t>(c.z), 0xC2B2AE3Du);

@@ -168,12 +168,12 @@ void ClearDrawnRows(int first, int last)
 
 // Outside the shown and the held span both buffers are 0; the words around
 // them too, which were equal after the last copy and have not changed since.
-void BlitChangedRows()
+static void copy_rows(int first, int last)
 {
-    settle();
     uint8_t* video = reinterpret_cast<uint8_t*>(VIDEO_MEMORY);
+    uint32_t bytes = 0;   // summed in a register, not in the 64-bit count
     each_run(
-        changed_first, changed_last,
+        first, last,
         [](int r) {
             RowSpan h = held[r];
             RowSpan s = shown[r];
@@ -181,12 +181,82 @@ void BlitChangedRows()
             widen(s, h.lo, h.hi);
             return s;
         },
-        [video](uint32_t start, uint32_t end) {
+        [video, &bytes](uint32_t start, uint32_t end) {
             copy_words(video + start, back_buffer() + start, (end - start) / WORD_COLUMNS);
-            bytes_shown += end - start;
+            bytes += end - start;
         });
+    bytes_shown += bytes;
+}
+
+void BlitChangedRows()
+{
+    settle();
+    copy_rows(changed_first, changed_last);
     changed_first = SCREEN_HEIGHT;
     changed_last = -1;
+}
+
+// Rows first..last copied and then cleared one by one: a row's copy is not
+// merged with the next row's, which would come after the clear.
+static void copy_and_clear_rows(int first, int last)
+{
+    uint8_t* video = reinterpret_cast<uint8_t*>(VIDEO_MEMORY);
+    uint8_t* back = back_buffer();
+    uint32_t bytes = 0;
+    uint32_t row = static_cast<uint32_t>(first) * SCREEN_WIDTH;
+    for (int r = first; r <= last; r++, row += SCREEN_WIDTH) {
+        RowSpan h = held[r];
+        RowSpan s = shown[r];
+        shown[r] = h;
+        held[r] = NO_SPAN;
+        widen(s, h.lo, h.hi);
+        if (s.lo > s.hi)
+            continue;
+        uint32_t start = row + (s.lo & ~(WORD_COLUMNS - 1));
+        uint32_t words = (row + (s.hi | (WORD_COLUMNS - 1)) + 1 - start) / WORD_COLUMNS;
+        copy_words(video + start, back + start, words);
+        bytes += words * WORD_COLUMNS;
+        if (h.lo <= h.hi) {
+            start = row + (h.lo & ~(WORD_COLUMNS - 1));
+            fill_words(back + start, (row + (h.hi | (WORD_COLUMNS - 1)) + 1 - start) / WORD_COLUMNS, 0);
+        }
+    }
+    bytes_shown += bytes;
+}
+
+// Rows above `first` (the console's) are copied as BlitChangedRows copies
+// them. From `first` down every changed or held row is copied and cleared
+// (a held row that did not change is copied as it is shown, which changes
+// nothing); the cleared rows then differ from the display, and are the
+// next copy's changed rows.
+void BlitChangedRowsAndClear(int first)
+{
+    settle();
+    int lowest = held_first < changed_first ? held_first : changed_first;
+    int split = first > lowest ? first : lowest;
+    int last = held_last > changed_last ? held_last : changed_last;
+    copy_rows(changed_first, split - 1 < changed_last ? split - 1 : changed_last);
+    copy_and_clear_rows(split, last);
+    held_last = held_last < first - 1 ? held_last : first - 1;
+    if (held_first > held_last) {
+        held_first = SCREEN_HEIGHT;
+        held_last = -1;
+    }
+    changed_first = split <= last ? split : SCREEN_HEIGHT;
+    changed_last = split <= last ? last : -1;
+}
+
+void RowsShownAlready(int first)
+{
+    settle();
+    first = first < changed_first ? changed_first : first;
+    for (int r = first; r <= changed_last; r++)
+        shown[r] = held[r];
+    changed_last = first - 1 < changed_last ? first - 1 : changed_last;
+    if (changed_first > changed_last) {
+        changed_first = SCREEN_HEIGHT;
+        changed_last = -1;
+    }
 }
 
 // rep movsl downwards (the direction flag set for it, and cleared again as

@@ -39,6 +39,12 @@ void PutString(const char* text, int x, int y, uint8_t colour);
 // row is first cleared (at load) it counts as drawn from edge to edge.
 void ClearDrawnRows(int first, int last);
 void BlitChangedRows();
+// BlitChangedRows, after which rows first.. are cleared as ClearDrawnRows
+// would clear them, in the same pass: each row's span is cleared right
+// after it is copied. For a frame loop whose next frame draws them anew.
+void BlitChangedRowsAndClear(int first);
+// Rows first.. hold what the display shows: not changed since the copy.
+void RowsShownAlready(int first);
 // Moves `count` whole rows from row `from` to row `to` (both on screen),
 // overlapping or not.
 void MoveRows(int from, int to, int count);

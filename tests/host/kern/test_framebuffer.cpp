@@ -295,9 +295,26 @@ TEST(ClearDrawnRows, LeavesNothingOfAnyFill)
     }
 }
 
+namespace {
+
+// The copy that clears: the display shows what the back buffer held, and
+// the back buffer is 0 from row `first` down and as it was above.
+void blit_and_clear(int first)
+{
+    std::vector<uint8_t> before(back_buffer(), back_buffer() + kern::SCREEN_BYTES);
+    kern::BlitChangedRowsAndClear(first);
+    ASSERT_EQ(memcmp(video(), before.data(), kern::SCREEN_BYTES), 0) << first;
+    for (uint32_t i = 0; i < kern::SCREEN_BYTES; i++)
+        ASSERT_EQ(back_buffer()[i], i < static_cast<uint32_t>(first) * 320 ? before[i] : 0) << first << " " << i;
+}
+
+} // namespace
+
 // From load, and after each round of fills, clears of some rows and rows
 // moved, the copy of what changed leaves the display showing the back
-// buffer; a frame that changed nothing copies nothing.
+// buffer, and so does the copy that clears, with whatever the rounds
+// before it left held and changed; a frame that changed nothing copies
+// nothing.
 TEST(BlitChangedRows, BringsTheDisplayToTheBackBuffer)
 {
     uint32_t s = 0x5EED;
@@ -312,6 +329,10 @@ TEST(BlitChangedRows, BringsTheDisplayToTheBackBuffer)
         draw_anything(s);
         int from = between(s, 0, 150), to = between(s, 0, 150);
         kern::MoveRows(from, to, between(s, 0, 49));
+        if (round % 3 == 2) {
+            ASSERT_NO_FATAL_FAILURE(blit_and_clear(between(s, 0, 210)));
+            continue;
+        }
         kern::BlitChangedRows();
         ASSERT_TRUE(display_shows_back_buffer()) << round;
     }
