@@ -197,9 +197,11 @@ void BlitChangedRows()
 }
 
 // Rows first..last copied and then cleared one by one: a row's copy is not
-// merged with the next row's, which would come after the clear.
+// merged with the next row's, which would come after the clear. The rows
+// cleared, and so changed, become the changed rows.
 static void copy_and_clear_rows(int first, int last)
 {
+    int cleared_first = SCREEN_HEIGHT, cleared_last = -1;
     uint8_t* video = reinterpret_cast<uint8_t*>(VIDEO_MEMORY);
     uint8_t* back = back_buffer();
     uint32_t bytes = 0;
@@ -207,11 +209,11 @@ static void copy_and_clear_rows(int first, int last)
     for (int r = first; r <= last; r++, row += SCREEN_WIDTH) {
         RowSpan h = held[r];
         RowSpan s = shown[r];
+        if (h.lo > h.hi && s.lo > s.hi)
+            continue;   // the rows between the console's and the scene's
         shown[r] = h;
         held[r] = NO_SPAN;
         widen(s, h.lo, h.hi);
-        if (s.lo > s.hi)
-            continue;
         uint32_t start = row + (s.lo & ~(WORD_COLUMNS - 1));
         uint32_t words = (row + (s.hi | (WORD_COLUMNS - 1)) + 1 - start) / WORD_COLUMNS;
         copy_words(video + start, back + start, words);
@@ -219,16 +221,19 @@ static void copy_and_clear_rows(int first, int last)
         if (h.lo <= h.hi) {
             start = row + (h.lo & ~(WORD_COLUMNS - 1));
             fill_words(back + start, (row + (h.hi | (WORD_COLUMNS - 1)) + 1 - start) / WORD_COLUMNS, 0);
+            cleared_first = cleared_first < r ? cleared_first : r;
+            cleared_last = r;
         }
     }
     bytes_shown += bytes;
+    changed_first = cleared_first;
+    changed_last = cleared_last;
 }
 
 // Rows above `first` (the console's) are copied as BlitChangedRows copies
 // them. From `first` down every changed or held row is copied and cleared
 // (a held row that did not change is copied as it is shown, which changes
-// nothing); the cleared rows then differ from the display, and are the
-// next copy's changed rows.
+// nothing).
 void BlitChangedRowsAndClear(int first)
 {
     settle();
@@ -242,8 +247,6 @@ void BlitChangedRowsAndClear(int first)
         held_first = SCREEN_HEIGHT;
         held_last = -1;
     }
-    changed_first = split <= last ? split : SCREEN_HEIGHT;
-    changed_last = split <= last ? last : -1;
 }
 
 void RowsShownAlready(int first)
