@@ -201,7 +201,7 @@ void BlitChangedRows()
 // cleared, and so changed, become the changed rows.
 static void copy_and_clear_rows(int first, int last)
 {
-    int cleared_first = SCREEN_HEIGHT, cleared_last = -1;
+    int cleared_last = -1;
     uint8_t* video = reinterpret_cast<uint8_t*>(VIDEO_MEMORY);
     uint8_t* back = back_buffer();
     uint32_t bytes = 0;
@@ -221,12 +221,15 @@ static void copy_and_clear_rows(int first, int last)
         if (h.lo <= h.hi) {
             start = row + (h.lo & ~(WORD_COLUMNS - 1));
             fill_words(back + start, (row + (h.hi | (WORD_COLUMNS - 1)) + 1 - start) / WORD_COLUMNS, 0);
-            cleared_first = cleared_first < r ? cleared_first : r;
             cleared_last = r;
         }
     }
     bytes_shown += bytes;
-    changed_first = cleared_first;
+    // A cleared row now shows what it held: the first that shows anything.
+    int cleared_first = first;
+    while (cleared_first < cleared_last && shown[cleared_first].lo > shown[cleared_first].hi)
+        cleared_first++;
+    changed_first = cleared_last >= 0 ? cleared_first : SCREEN_HEIGHT;
     changed_last = cleared_last;
 }
 
