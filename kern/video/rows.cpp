@@ -243,8 +243,11 @@ void BlitChangedRowsAndClear(int first)
     int lowest = held_first < changed_first ? held_first : changed_first;
     int split = first > lowest ? first : lowest;
     int last = held_last > changed_last ? held_last : changed_last;
-    copy_rows(changed_first, split - 1 < changed_last ? split - 1 : changed_last);
-    copy_and_clear_rows(split, last);
+    // Above the first held row there is nothing to clear: those rows (the
+    // ones the console has just left, say) are copied in runs.
+    int clear_from = split > held_first ? split : held_first;
+    copy_rows(changed_first, clear_from - 1 < changed_last ? clear_from - 1 : changed_last);
+    copy_and_clear_rows(clear_from, last);
     held_last = held_last < first - 1 ? held_last : first - 1;
     if (held_first > held_last) {
         held_first = SCREEN_HEIGHT;
