@@ -138,10 +138,94 @@ ROW_LOOP static void walk_plain(int row, int last, Fixed ea, Fixed eb, Fixed da,
     walk(false, row, last, ea, eb, da, db, colour);
 }
 
+#if defined(__i386__)
+// walk_inside(true, ...) written out for 32-bit x86, where the compiler
+// keeps an edge or two on the stack for want of registers. The same
+// stores cover the same bytes: 1 to 3 bytes as first, middle and last;
+// 4 to 8 as a word from either end; 9 to 32 as two or four words from
+// either end; longer ones as a word from either end and the aligned words
+// between in one string store. Registers: eax the colour in every byte,
+// ebx the row's span, ecx the right edge, edx the left, esi the row, edi
+// and ebp the columns, then the run.
+__attribute__((optimize("omit-frame-pointer"))) ROW_LOOP static void walk_inside_marked(
+    int row, int last, Fixed left, Fixed right, Fixed dl, Fixed dr, uint8_t colour)
+{
+    uint8_t* line = back_buffer() + row * SCREEN_WIDTH;
+    uint8_t* const stop = back_buffer() + (last + 1) * SCREEN_WIDTH;
+    RowSpan* span = mark_rows(row, last);
+    uint32_t value = colour * 0x01010101u;
+    asm volatile(
+        "1:\n\t"
+        "movl %%edx, %%edi\n\t"
+        "shrl $12, %%edi\n\t"              // lo
+        "movl %%ecx, %%ebp\n\t"
+        "shrl $12, %%ebp\n\t"              // hi
+        "cmpl (%%ebx), %%edi\n\t"
+        "jge 2f\n\t"
+        "movl %%edi, (%%ebx)\n"
+        "2:\n\t"
+        "cmpl 4(%%ebx), %%ebp\n\t"
+        "jle 3f\n\t"
+        "movl %%ebp, 4(%%ebx)\n"
+        "3:\n\t"
+        "subl %%edi, %%ebp\n\t"            // count - 1
+        "addl %%esi, %%edi\n\t"            // the run's first byte
+        "cmpl $7, %%ebp\n\t"
+        "ja 5f\n\t"
+        "cmpl $3, %%ebp\n\t"
+        "jb 4f\n\t"
+        "movl %%eax, (%%edi)\n\t"
+        "movl %%eax, -3(%%edi,%%ebp)\n\t"
+        "jmp 9f\n"
+        "4:\n\t"
+        "movb %%al, (%%edi)\n\t"
+        "movb %%al, (%%edi,%%ebp)\n\t"
+        "shrl $1, %%ebp\n\t"
+        "movb %%al, (%%edi,%%ebp)\n\t"
+        "jmp 9f\n"
+        "5:\n\t"
+        "cmpl $31, %%ebp\n\t"
+        "ja 6f\n\t"
+        "movl %%eax, (%%edi)\n\t"
+        "movl %%eax, 4(%%edi)\n\t"
+        "movl %%eax, -3(%%edi,%%ebp)\n\t"
+        "movl %%eax, -7(%%edi,%%ebp)\n\t"
+        "cmpl $15, %%ebp\n\t"
+        "jbe 9f\n\t"
+        "movl %%eax, 8(%%edi)\n\t"
+        "movl %%eax, 12(%%edi)\n\t"
+        "movl %%eax, -11(%%edi,%%ebp)\n\t"
+        "movl %%eax, -15(%%edi,%%ebp)\n\t"
+        "jmp 9f\n"
+        "6:\n\t"
+        "movl %%eax, (%%edi)\n\t"
+        "movl %%eax, -3(%%edi,%%ebp)\n\t"
+        "leal 1(%%edi,%%ebp), %%ebp\n\t"   // one past the run
+        "andl $-4, %%ebp\n\t"
+        "addl $4, %%edi\n\t"
+        "andl $-4, %%edi\n\t"
+        "subl %%edi, %%ebp\n\t"
+        "shrl $2, %%ebp\n\t"
+        "xchgl %%ebp, %%ecx\n\t"
+        "rep stosl\n\t"
+        "movl %%ebp, %%ecx\n"
+        "9:\n\t"
+        "addl $8, %%ebx\n\t"
+        "addl %[dl], %%edx\n\t"
+        "addl %[dr], %%ecx\n\t"
+        "addl %[width], %%esi\n\t"
+        "cmpl %[stop], %%esi\n\t"
+        "jne 1b"
+        : "+b"(span), "+c"(right), "+d"(left), "+S"(line)
+        : "a"(value), [dl] "m"(dl), [dr] "m"(dr), [stop] "m"(stop), [width] "i"(SCREEN_WIDTH)
+        : "edi", "ebp", "memory", "cc");
+}
+#else
 ROW_LOOP static void walk_inside_marked(int row, int last, Fixed left, Fixed right, Fixed dl, Fixed dr, uint8_t colour)
 {
     walk_inside(true, row, last, left, right, dl, dr, colour);
 }
+#endif
 
 ROW_LOOP static void walk_inside_plain(int row, int last, Fixed left, Fixed right, Fixed dl, Fixed dr, uint8_t colour)
 {

@@ -96,21 +96,38 @@ protected:
     }
 };
 
-TEST_F(Equivalence, SmallTrianglesOnAndAroundTheScreen)
+Triangle small_triangle(Random& r)
 {
-    run(1, 40000, [](Random& r) {
-        Fixed x = r.at(-20, W + 20), y = r.at(-20, H + 20);
-        auto near = [&](Fixed v) { return kern::fixed_add(v, static_cast<Fixed>(r.between(-24 * PX, 24 * PX))); };
-        return triangle(corner(x, y, r), corner(near(x), near(y), r), corner(near(x), near(y), r), r.colour());
-    });
+    Fixed x = r.at(-20, W + 20), y = r.at(-20, H + 20);
+    auto near = [&](Fixed v) { return kern::fixed_add(v, static_cast<Fixed>(r.between(-24 * PX, 24 * PX))); };
+    return triangle(corner(x, y, r), corner(near(x), near(y), r), corner(near(x), near(y), r), r.colour());
 }
 
-TEST_F(Equivalence, ScreenSizedTriangles)
+Triangle screen_sized_triangle(Random& r)
 {
-    run(2, 25000, [](Random& r) {
-        auto c = [&]() { return corner(r.at(-40, W + 40), r.at(-40, H + 40), r); };
-        return triangle(c(), c(), c(), r.colour());
-    });
+    auto c = [&]() { return corner(r.at(-40, W + 40), r.at(-40, H + 40), r); };
+    return triangle(c(), c(), c(), r.colour());
+}
+
+TEST_F(Equivalence, SmallTrianglesOnAndAroundTheScreen) { run(1, 40000, small_triangle); }
+
+TEST_F(Equivalence, ScreenSizedTriangles) { run(2, 25000, screen_sized_triangle); }
+
+// The row loops that mark each row's span, as the frame loop draws (once
+// the record's spans are in use), against the same rule.
+class MarkedEquivalence : public Equivalence {
+protected:
+    void SetUp() override
+    {
+        kern::ClearDrawnRows(0, kern::SCREEN_HEIGHT - 1);
+        Equivalence::SetUp();
+    }
+};
+
+TEST_F(MarkedEquivalence, SmallAndScreenSizedTriangles)
+{
+    run(21, 40000, small_triangle);
+    run(22, 25000, screen_sized_triangle);
 }
 
 TEST_F(Equivalence, LargeTrianglesWithCornersFarOffScreen)
