@@ -1,12 +1,15 @@
 // What each row of the back buffer holds and what of it the display shows.
 //
-// Two spans a row: `held`, the columns of the back buffer that may hold
-// other than colour 0, and `shown`, the columns of the display that may
-// (held as of the last copy; everything else is 0 in both). Rows drawn into
-// or cleared since the last copy lie between `changed_first` and
-// `changed_last`: of those, held and shown together are what may differ
-// from the display. Rows that nothing touched in a frame, the console's
-// when it did not change, are neither cleared nor copied.
+// Three spans a row: `held`, the columns of the back buffer that may hold
+// other than colour 0, `shown`, the columns of the display that may (held
+// as of the last copy; everything else is 0 in both), and `dirty`, the
+// columns that 2D fills and moves stored into since the last copy. Rows the
+// rasteriser drew into or the clear emptied since the last copy lie between
+// `changed_first` and `changed_last`: of those, held and shown together are
+// what may differ from the display. Of the other rows only dirty may: a
+// text row redrawn over itself is copied as far as its text reaches, not
+// edge to edge. Rows that nothing touched in a frame, the console's when it
+// did not change, are neither cleared nor copied.
 //
 // From ClearScreen until the next ClearDrawnRows or BlitChangedRows, fills
 // are not marked (the full path copies every frame whole and has no use
@@ -27,12 +30,14 @@ static_assert(SCREEN_WIDTH % WORD_COLUMNS == 0, "rows start on word boundaries")
 
 static RowSpan held[SCREEN_HEIGHT];
 static RowSpan shown[SCREEN_HEIGHT];
+static RowSpan dirty[SCREEN_HEIGHT];   // NO_SPAN outside dirty_first..dirty_last, once marking
 // At load nothing is known of either buffer: every row is held and shown,
 // so the first frame clears and copies the whole screen.
 static bool unmarked = true;                              // every row held from edge to edge
 static bool shown_whole = true;                           // every row shown from edge to edge
 static int held_first = 0, held_last = LAST_ROW;         // the rows whose held span may be non-empty
 static int changed_first = 0, changed_last = LAST_ROW;   // the rows drawn into or cleared since the last copy
+static int dirty_first = SCREEN_HEIGHT, dirty_last = -1;  // the rows whose dirty span may be non-empty
 static uint64_t bytes_shown;
 
 void Rows_Reset()
@@ -41,6 +46,8 @@ void Rows_Reset()
     shown_whole = true;
     held_first = changed_first = 0;
     held_last = changed_last = LAST_ROW;
+    dirty_first = SCREEN_HEIGHT;
+    dirty_last = -1;
     bytes_shown = 0;
 }
 
@@ -51,12 +58,16 @@ static void set_all(RowSpan* spans, RowSpan value)
 }
 
 // The spans as the flags say they are, and fills marked from here on.
+// Unmarked, every row is changed whole: no dirty span is needed.
 static void settle()
 {
     if (unmarked) {
         set_all(held, WHOLE_ROW);
+        set_all(dirty, NO_SPAN);
         held_first = 0;
         held_last = LAST_ROW;
+        dirty_first = SCREEN_HEIGHT;
+        dirty_last = -1;
         unmarked = false;
     }
     if (shown_whole)
@@ -75,6 +86,8 @@ RowSpan* mark_rows(int first, int last)
     return held + first;
 }
 
+// The stores are both held and dirty: the row is not counted as changed,
+// so that only the columns stored into are copied.
 void mark_rect(int64_t x0, int64_t y0, int64_t x1, int64_t y1)
 {
     if (unmarked)
@@ -85,9 +98,16 @@ void mark_rect(int64_t x0, int64_t y0, int64_t x1, int64_t y1)
     y1 = y1 > LAST_ROW ? LAST_ROW : y1;
     if (x0 > x1 || y0 > y1)
         return;
-    RowSpan* span = mark_rows(static_cast<int>(y0), static_cast<int>(y1));
-    for (int64_t r = y0; r <= y1; r++, span++)
-        widen(*span, static_cast<int>(x0), static_cast<int>(x1));
+    int first = static_cast<int>(y0), last = static_cast<int>(y1);
+    int lo = static_cast<int>(x0), hi = static_cast<int>(x1);
+    held_first = first < held_first ? first : held_first;
+    held_last = last > held_last ? last : held_last;
+    dirty_first = first < dirty_first ? first : dirty_first;
+    dirty_last = last > dirty_last ? last : dirty_last;
+    for (int r = first; r <= last; r++) {
+        widen(held[r], lo, hi);
+        widen(dirty[r], lo, hi);
+    }
 }
 
 // The display keeps showing what it showed.
@@ -105,11 +125,15 @@ void rows_all_shown()
     if (unmarked) {
         shown_whole = true;
     } else {
-        for (int r = 0; r < SCREEN_HEIGHT; r++)
+        for (int r = 0; r < SCREEN_HEIGHT; r++) {
             shown[r] = held[r];
+            dirty[r] = NO_SPAN;
+        }
         shown_whole = false;
         changed_first = SCREEN_HEIGHT;
         changed_last = -1;
+        dirty_first = SCREEN_HEIGHT;
+        dirty_last = -1;
     }
     bytes_shown += SCREEN_BYTES;
 }
@@ -166,6 +190,30 @@ void ClearDrawnRows(int first, int last)
     changed_last = last > changed_last ? last : changed_last;
 }
 
+static void show_words(uint32_t start, uint32_t end)
+{
+    copy_words(reinterpret_cast<uint8_t*>(VIDEO_MEMORY) + start, back_buffer() + start, (end - start) / WORD_COLUMNS);
+    bytes_shown += end - start;
+}
+
+// A row is the display's outside its dirty span, or, changed, was made so
+// by the copy before: once its dirty span is copied too, the display is 0
+// wherever the row is, outside held.
+static void show_dirty()
+{
+    each_run(
+        dirty_first, dirty_last,
+        [](int r) {
+            RowSpan s = dirty[r];
+            dirty[r] = NO_SPAN;
+            shown[r] = held[r];
+            return s;
+        },
+        show_words);
+    dirty_first = SCREEN_HEIGHT;
+    dirty_last = -1;
+}
+
 // Outside the shown and the held span both buffers are 0; the words around
 // them too, which were equal after the last copy and have not changed since.
 static void copy_rows(int first, int last)
@@ -188,12 +236,15 @@ static void copy_rows(int first, int last)
     bytes_shown += bytes;
 }
 
+// Frames that only drew the scene have no dirty rows.
 void BlitChangedRows()
 {
     settle();
     copy_rows(changed_first, changed_last);
     changed_first = SCREEN_HEIGHT;
     changed_last = -1;
+    if (dirty_first <= dirty_last)
+        show_dirty();
 }
 
 // Rows first..last copied and then cleared one by one: a row's copy is not
@@ -240,6 +291,13 @@ static void copy_and_clear_rows(int first, int last)
 void BlitChangedRowsAndClear(int first)
 {
     settle();
+    // A 2D fill among the rows to clear (the frame loop makes none there):
+    // its dirty span is copied before anything is cleared.
+    if (dirty_last >= first) {
+        BlitChangedRows();
+        ClearDrawnRows(first, LAST_ROW);
+        return;
+    }
     int lowest = held_first < changed_first ? held_first : changed_first;
     int split = first > lowest ? first : lowest;
     int last = held_last > changed_last ? held_last : changed_last;
@@ -247,6 +305,8 @@ void BlitChangedRowsAndClear(int first)
     // ones the console has just left, say) are copied in runs.
     int clear_from = split > held_first ? split : held_first;
     copy_rows(changed_first, clear_from - 1 < changed_last ? clear_from - 1 : changed_last);
+    if (dirty_first <= dirty_last)
+        show_dirty();   // all above `first`, after their changed rows' copy
     copy_and_clear_rows(clear_from, last);
     held_last = held_last < first - 1 ? held_last : first - 1;
     if (held_first > held_last) {
@@ -292,6 +352,25 @@ void MoveRows(int from, int to, int count)
     else
         copy_words_down(target + count * SCREEN_WIDTH, source + count * SCREEN_WIDTH, words);
     mark_rect(0, to, SCREEN_WIDTH - 1, to + count - 1);
+}
+
+// Whole words, so that the mark covers what the copies store. Each row's
+// columns lie apart from any other row's, so only the order of the rows
+// matters where they overlap.
+void MoveColumns(int from, int to, int count, int columns)
+{
+    if (columns >= SCREEN_WIDTH) {
+        MoveRows(from, to, count);
+        return;
+    }
+    if (count <= 0 || from == to || columns <= 0)
+        return;
+    uint32_t words = static_cast<uint32_t>(columns + WORD_COLUMNS - 1) / WORD_COLUMNS;
+    int step = to < from ? 1 : -1;
+    int first = to < from ? 0 : count - 1;
+    for (int k = 0, r = first; k < count; k++, r += step)
+        copy_words(back_buffer() + (to + r) * SCREEN_WIDTH, back_buffer() + (from + r) * SCREEN_WIDTH, words);
+    mark_rect(0, to, words * WORD_COLUMNS - 1, to + count - 1);
 }
 
 uint64_t VideoBytesWritten() { return bytes_shown; }

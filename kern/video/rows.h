@@ -27,7 +27,8 @@ inline void widen(RowSpan& span, int lo, int hi)
 // Only while rows_marking().
 RowSpan* mark_rows(int first, int last);
 // A rectangle stored into: columns x0..x1 of rows y0..y1, any part of it
-// off screen left out.
+// off screen left out. Its rows are not counted as changed: the next copy
+// takes these columns of them only.
 void mark_rect(int64_t x0, int64_t y0, int64_t x1, int64_t y1);
 
 // The whole back buffer set to 0 (ClearScreen), or copied to display

@@ -13,13 +13,17 @@ const int TAG_ROW = BLOCK_ROWS - 1;
 static_assert(BLOCK_ROWS * GLYPH_HEIGHT == SCREEN_HEIGHT, "the rows fill the background");
 
 // What each row shows: its text, kept in the slot the row holds (slots
-// move with the rows' pixels, the texts stay where they are), and whether
-// its pixels on screen are that text's.
+// move with the rows' pixels, the texts stay where they are), whether its
+// pixels on screen are that text's, and how many columns from the left
+// edge they may be other than the background (the cells of the text they
+// show, right or not; the whole row under a tag or where that is not
+// known), which move with them.
 static bool known;     // the block's rows hold the block as last painted
 static int shown_top;
 static char texts[BLOCK_ROWS][KEPT_BYTES];
 static int slot[BLOCK_ROWS];
 static bool right[BLOCK_ROWS];
+static int ink[BLOCK_ROWS];
 static char shown_tag[KEPT_BYTES];
 
 void TextBlock_Reset()
@@ -30,6 +34,7 @@ void TextBlock_Reset()
     for (int row = 0; row < BLOCK_ROWS; row++) {
         slot[row] = row;
         right[row] = false;
+        ink[row] = SCREEN_WIDTH;
     }
     __builtin_memset(shown_tag, 0, sizeof shown_tag);
 }
@@ -48,15 +53,29 @@ static bool same_text(const char* kept, const char* text)
     return false;
 }
 
-static void keep(const char* text, char kept[KEPT_BYTES])
+// Returns how many characters it kept.
+static int keep(const char* text, char kept[KEPT_BYTES])
 {
     int i = 0;
     for (; i < KEPT_BYTES - 1 && text[i] != 0; i++)
         kept[i] = text[i];
     kept[i] = 0;
+    return i;
 }
 
 static int row_y(int top, int row) { return top + GLYPH_HEIGHT * row; }
+
+// What is kept of a text covers all of the row that its cells do.
+static_assert((KEPT_BYTES - 1) * GLYPH_WIDTH == SCREEN_WIDTH, "a row holds the cells of a kept text");
+
+static int wider(int a, int b) { return a > b ? a : b; }
+
+// Whether row `row`, right and showing `text` (the last row with the tag
+// last painted), shows what the block has there.
+static bool shows(const TextBlock& b, int row, const char* text)
+{
+    return same_text(text, b.rows[row]) && (row != TAG_ROW || same_text(shown_tag, b.tag));
+}
 
 // The screen rows [first, end) of a block row; first >= end when none.
 struct OnScreen {
@@ -97,7 +116,8 @@ static void draw_row(const TextBlock& b, int row)
             draw_tag(b, y);
     }
     right[row] = true;
-    keep(b.rows[row], texts[slot[row]]);
+    int kept = keep(b.rows[row], texts[slot[row]]);
+    ink[row] = row == TAG_ROW && b.tag[0] != 0 ? SCREEN_WIDTH : kept * GLYPH_WIDTH;
     if (row == TAG_ROW)
         keep(b.tag, shown_tag);
 }
@@ -129,32 +149,56 @@ static void slide(int top)
     if (by == 0)
         return;
     move_on_screen(shown_top, shown_top + SCREEN_HEIGHT, by);
-    for (int row = 0; row < BLOCK_ROWS; row++)
-        right[row] = right[row] && carried(top, row, shown_top, row, by);
+    for (int row = 0; row < BLOCK_ROWS; row++) {
+        bool whole = carried(top, row, shown_top, row, by);
+        right[row] = right[row] && whole;
+        ink[row] = whole ? ink[row] : SCREEN_WIDTH;
+    }
     shown_top = top;
 }
 
-// Rows 0..scrolling - 1 take the pixels of the rows `shift` below them,
-// and their slots; the rows that have none to take get the slots left over.
-static void scroll(int scrolling, int shift)
+// Row `row` takes `columns` columns of the pixels `by` screen rows above
+// it (below for a negative `by`), as far as it is on screen.
+static void move_row(int row, int by, int columns)
+{
+    OnScreen need = on_screen(shown_top, row);
+    MoveColumns(need.first - by, need.first, need.end - need.first, columns);
+}
+
+// Rows 0..scrolling - 1 take the slots of the rows `shift` below them (the
+// rows that have none to take get the slots left over). A row takes their
+// pixels too where those are right, all it shows of them is on screen and
+// it is to show their text still: only as many columns as the wider of the
+// two rows' ink, beyond which both are background, and the rows in the
+// order memmove would move them. The other rows keep their pixels and ink,
+// to be painted again. Returns how many rows from the top were compared
+// with the block's texts: those are right only where they show them.
+static int scroll(const TextBlock& b, int scrolling, int shift)
 {
     if (shift == 0 || shift >= scrolling || -shift >= scrolling)
-        return;
+        return 0;
     int by = -GLYPH_HEIGHT * shift;
-    int first = shift > 0 ? shift : 0, end = shift > 0 ? scrolling : scrolling + shift;
-    move_on_screen(row_y(shown_top, first), row_y(shown_top, end), by);
-    int slots[BLOCK_ROWS];
+    int slots[BLOCK_ROWS], inks[BLOCK_ROWS], columns[BLOCK_ROWS];
     bool was_right[BLOCK_ROWS];
     for (int row = 0; row < scrolling; row++) {
         slots[row] = slot[row];
+        inks[row] = ink[row];
         was_right[row] = right[row];
     }
     for (int row = 0; row < scrolling; row++) {
         int from = row + shift;
         bool inside = from >= 0 && from < scrolling;
         slot[row] = slots[(from + scrolling) % scrolling];
-        right[row] = inside && was_right[from] && carried(shown_top, row, shown_top, from, by);
+        right[row] = inside && was_right[from] && carried(shown_top, row, shown_top, from, by) &&
+                     shows(b, row, texts[slots[from]]);
+        columns[row] = right[row] ? wider(inks[row], inks[from]) : 0;
+        ink[row] = right[row] ? inks[from] : inks[row];
     }
+    for (int k = 0; k < scrolling; k++) {
+        int row = shift > 0 ? k : scrolling - 1 - k;
+        move_row(row, by, columns[row]);
+    }
+    return scrolling;
 }
 
 void RepaintBlock(const TextBlock& b, int scrolling, int shift)
@@ -164,11 +208,11 @@ void RepaintBlock(const TextBlock& b, int scrolling, int shift)
         return;
     }
     slide(b.top);
-    scroll(scrolling, shift);
+    int compared = scroll(b, scrolling, shift);
     for (int row = 0; row < BLOCK_ROWS; row++) {
-        if (right[row] && same_text(texts[slot[row]], b.rows[row]) && (row != TAG_ROW || same_text(shown_tag, b.tag)))
+        if (right[row] && (row < compared || shows(b, row, texts[slot[row]])))
             continue;
-        PutRect(0, row_y(b.top, row), SCREEN_WIDTH, GLYPH_HEIGHT, b.background);
+        PutRect(0, row_y(b.top, row), ink[row], GLYPH_HEIGHT, b.background);
         draw_row(b, row);
     }
 }

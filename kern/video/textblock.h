@@ -6,8 +6,10 @@
 //
 // Painted whole, or brought up to date from what it showed: the block slid
 // by whole pixel rows, and its first rows scrolled by whole text rows, move
-// as pixels; only the rows whose text changed, or that come on screen, are
-// painted again. Nothing else may draw over the block's rows in between.
+// as pixels (a scrolled row only as far as its text or the one it takes
+// reaches); only the rows whose text changed, or that come on screen, are
+// painted again (the background only as far as what they showed reaches).
+// Nothing else may draw over the block's rows in between.
 #pragma once
 #include <stdint.h>
 

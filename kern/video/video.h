@@ -34,7 +34,8 @@ void PutString(const char* text, int x, int y, uint8_t colour);
 // A frame a part at a time. Every fill above marks, row by row, the columns
 // it stores into: ClearDrawnRows sets to 0 what was drawn in rows
 // first..last since they were last cleared, and BlitChangedRows copies to
-// display memory only what was drawn or cleared since the last copy.
+// display memory only what was drawn or cleared since the last copy (of a
+// row the 2D fills and moves alone stored into, only their columns).
 // ClearScreen and Blit keep the same record, for the whole screen. Until a
 // row is first cleared (at load) it counts as drawn from edge to edge.
 void ClearDrawnRows(int first, int last);
@@ -48,6 +49,9 @@ void RowsShownAlready(int first);
 // Moves `count` whole rows from row `from` to row `to` (both on screen),
 // overlapping or not.
 void MoveRows(int from, int to, int count);
+// The same for columns 0..columns - 1 of the rows alone (rounded up to
+// whole words); the rest of each row stays as it is.
+void MoveColumns(int from, int to, int count, int columns);
 // The rows the rasteriser fills; it passes over the others as it does rows
 // off screen. Every row until set.
 void SetSceneRows(int first, int last);

@@ -93,30 +93,50 @@ void tap(uint8_t code)
     kern::KeyboardInterrupt(static_cast<uint8_t>(code | 0x80));
 }
 
-// One key a frame from a stream of scancodes (0xE0 pairs for paging);
-// the camera now still, now on the orbit, now at one of the benchmark's
-// views, near ones and ones behind the cube among them.
+std::string repeated(const std::string& keys, int times)
+{
+    std::string all;
+    for (int i = 0; i < times; i++)
+        all += keys;
+    return all;
+}
+
+// Scancodes (0xE0 pairs for paging), so many tapped a frame.
+struct Typing {
+    std::string keys;
+    size_t a_frame;
+};
+
+// Keys from a stream of typings; the camera now still, now on the orbit,
+// now at one of the benchmark's views, near ones and ones behind the cube
+// among them.
 struct RandomFlight {
     explicit RandomFlight(uint32_t s) : seed(s) {}
     uint32_t seed;
     std::string keys;
+    size_t a_frame = 1;
     size_t at = 0;
     int32_t angle = 0;
     int view = -1;
 
+    // Of the 84 keys of the long line the input keeps 79, and the echo
+    // fills its row to the screen's edge.
     void choose()
     {
-        static const char* const typed[] = {
-            "\x2e\x26\x12\x1e\x13\x1c",                 // clear
-            "\x2e\x16\x26\x26\x1c",                     // cull
-            "\x23\x12\x26\x19\x1c",                     // help
-            "\x14\x12\x1f\x14\x1c",                     // test
-            "\x1e\x30\x2e\x0e\x0e",                     // ab c, erased
-            "\xe0\x49", "\xe0\x51",                     // page up, page down
-            "\x29", "\x01",                             // backquote, Escape
-            "\x1e\x1e\x1e\x1e\x1e\x1e\x1e\x1e\x1e\x1e\x1c",   // a short line that says nothing found
+        static const Typing typed[] = {
+            {"\x2e\x26\x12\x1e\x13\x1c", 1},                 // clear
+            {"\x2e\x16\x26\x26\x1c", 1},                     // cull
+            {"\x23\x12\x26\x19\x1c", 1},                     // help
+            {"\x14\x12\x1f\x14\x1c", 1},                     // test
+            {"\x1e\x30\x2e\x0e\x0e", 1},                     // ab c, erased
+            {"\xe0\x49", 1}, {"\xe0\x51", 1},                 // page up, page down
+            {"\x29", 1}, {"\x01", 1},                         // backquote, Escape
+            {repeated("\x1e", 10) + "\x1c", 1},                // a short line that says nothing found
+            {repeated("\x1e", 84) + "\x1c", 12},               // a line as wide as the screen
         };
-        keys = typed[next(seed) % (sizeof typed / sizeof typed[0])];
+        const Typing& t = typed[next(seed) % (sizeof typed / sizeof typed[0])];
+        keys = t.keys;
+        a_frame = t.a_frame;
         at = 0;
     }
 
@@ -124,7 +144,7 @@ struct RandomFlight {
     {
         if (at == keys.size() && next(seed) % 3 == 0)
             choose();
-        if (at < keys.size()) {
+        for (size_t n = 0; n < a_frame && at < keys.size(); n++) {
             uint8_t code = static_cast<uint8_t>(keys[at++]);
             if (code == 0xE0) {
                 kern::KeyboardInterrupt(code);

@@ -341,15 +341,24 @@ TEST(BlitChangedRows, BringsTheDisplayToTheBackBuffer)
     EXPECT_EQ(kern::VideoBytesWritten(), shown);
 }
 
+// Whole rows, and the first 13 columns of rows, which move as the four
+// words that hold them (16 columns) while the rest of each row stays.
 TEST(MoveRows, MovesRowsThatOverlapAsMemmoveDoes)
 {
-    for (int by : {-7, 7, 0, 120}) {
-        for (uint32_t i = 0; i < kern::SCREEN_BYTES; i++)
-            back_buffer()[i] = static_cast<uint8_t>(i * 13 + i / 320);
-        std::vector<uint8_t> want(back_buffer(), back_buffer() + kern::SCREEN_BYTES);
-        memmove(want.data() + (40 + by) * 320, want.data() + 40 * 320, 30 * 320);
-        kern::MoveRows(40, 40 + by, 30);
-        EXPECT_EQ(memcmp(back_buffer(), want.data(), kern::SCREEN_BYTES), 0) << by;
+    for (int columns : {320, 13}) {
+        int moved = columns == 320 ? 320 : 16;
+        for (int by : {-7, 7, 0, 120}) {
+            for (uint32_t i = 0; i < kern::SCREEN_BYTES; i++)
+                back_buffer()[i] = static_cast<uint8_t>(i * 13 + i / 320);
+            std::vector<uint8_t> was(back_buffer(), back_buffer() + kern::SCREEN_BYTES), want = was;
+            for (int k = 0; k < 30; k++)
+                memcpy(want.data() + (40 + by + k) * 320, was.data() + (40 + k) * 320, moved);
+            if (columns == 320)
+                kern::MoveRows(40, 40 + by, 30);
+            else
+                kern::MoveColumns(40, 40 + by, 30, columns);
+            EXPECT_EQ(memcmp(back_buffer(), want.data(), kern::SCREEN_BYTES), 0) << columns << " " << by;
+        }
     }
 }
 

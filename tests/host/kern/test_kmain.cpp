@@ -535,8 +535,8 @@ TEST(Kmain, EveryFrameShowsWhatTheFullPathShows)
 }
 
 // A frame that changes nothing copies nothing; one typed character copies
-// the input row's eight rows of pixels and nothing else; a line written
-// while the console is hidden shows nowhere.
+// the input row's eight rows of pixels as far as its text reaches, and
+// nothing else; a line written while the console is hidden shows nowhere.
 TEST(Kmain, AFrameCopiesOnlyWhatChanged)
 {
     static std::vector<uint64_t> copied;   // by the frames before each wait
@@ -556,7 +556,7 @@ TEST(Kmain, AFrameCopiesOnlyWhatChanged)
         EXPECT_EQ(frame_copied(frame), 0u) << frame;
     EXPECT_EQ(frame_copied(6), 10u * SCREEN_WIDTH);   // the console's first ten rows come down
     EXPECT_EQ(frame_copied(20), 0u);
-    EXPECT_EQ(frame_copied(21), 8u * SCREEN_WIDTH);
+    EXPECT_EQ(frame_copied(21), 8u * 8);   // ">a": two cells, 8 columns of 8 rows
     EXPECT_EQ(frame_copied(22), 0u);
 }
 

@@ -1,13 +1,15 @@
 // Text drawing over the back buffer: ink only, per-pixel clipping, the pen's
-// moves for characters and newlines.
+// moves for characters and newlines; a block of text rows brought up to date.
 #include <gtest/gtest.h>
 
 #include <stdint.h>
 #include <string.h>
 
 #include <string>
+#include <vector>
 
 #include "kern/video/font.h"
+#include "kern/video/textblock.h"
 #include "kern/video/video.h"
 
 using kern::back_buffer;
@@ -202,4 +204,49 @@ TEST(PutString, EightyOneCellsFillTheRowAndTheLastIsClipped)
     for (int cell = 0; cell < 80; cell++)
         expect_glyph_at('W', cell * 4, 100, 15);
     EXPECT_EQ(changed_pixels(), 80 * ink_count('W'));
+}
+
+namespace {
+
+// The lines from `view` on, the block's top at `top`.
+kern::TextBlock block_at(int top, int view, const std::vector<std::string>& lines)
+{
+    kern::TextBlock b;
+    b.top = top;
+    for (int row = 0; row < kern::BLOCK_ROWS; row++)
+        b.rows[row] = lines[view + row].c_str();
+    b.tag = "";
+    b.background = 8;
+    b.colour = 15;
+    return b;
+}
+
+} // namespace
+
+// Lines of every length from none to past the screen's edge, each in a
+// letter of its own, scrolled up or down by fewer rows than move (each
+// row's text wider or narrower than the one it takes) or by more, the
+// block whole on screen or its top above it: brought up to date, it shows
+// what painting it whole shows.
+TEST(TextBlock, ScrolledRowsShowWhatAWholePaintShows)
+{
+    const int lengths[] = {0, 80, 3, 57, 83, 1, 26, 79, 12, 40, 0, 66};
+    std::vector<std::string> lines;
+    for (int i = 0; i < kern::BLOCK_ROWS + 13; i++)
+        lines.push_back(std::string(lengths[i % 12], static_cast<char>('A' + i % 26)));
+    for (int top : {0, -100, -4}) {
+        for (int from : {0, 3, 10, 13}) {
+            for (int to : {0, 3, 10, 13}) {
+                kern::TextBlock_Reset();
+                fill_buffer(PAPER);
+                kern::PaintBlock(block_at(top, from, lines));
+                kern::RepaintBlock(block_at(top, to, lines), kern::BLOCK_ROWS - 1, to - from);
+                std::vector<uint8_t> repainted(back_buffer(), back_buffer() + kern::SCREEN_BYTES);
+                fill_buffer(PAPER);
+                kern::PaintBlock(block_at(top, to, lines));
+                ASSERT_EQ(memcmp(back_buffer(), repainted.data(), kern::SCREEN_BYTES), 0)
+                    << "top " << top << ", from line " << from << " to " << to;
+            }
+        }
+    }
 }
