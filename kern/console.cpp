@@ -30,7 +30,10 @@ const int VIEW_LINES = 11;
 const int VIEW_PAGE = VIEW_LINES - 1;
 const int VIEW_OLDEST = CONSOLE_LINES - VIEW_LINES;
 
-static char out_lines[CONSOLE_LINES][LINE_BYTES];   // line 0 newest
+// A ring of lines: line 0, the newest, in slot `newest`, the older ones in
+// the slots after it, so that a new line moves no text.
+static char out_lines[CONSOLE_LINES][LINE_BYTES];
+static int newest;
 static uint32_t history;                             // counts the changes of out_lines
 static int console_open;
 static Fixed console_offset = OFFSET_HIDDEN;
@@ -51,11 +54,14 @@ struct Painted {
 static Painted painted;
 static int scrolled;
 
+static char* out_line(int index) { return out_lines[(newest + index) % CONSOLE_LINES]; }
+
 static void empty_history()
 {
     for (int k = 0; k < CONSOLE_LINES; k++)
         for (int i = 0; i < LINE_BYTES; i++)
             out_lines[k][i] = 0;
+    newest = 0;
     view_back = 0;
     history++;
 }
@@ -74,12 +80,11 @@ void Console_Reset()
 }
 
 // A new line brings the view back to the newest.
+// The oldest line's slot becomes the newest, empty.
 static void scroll()
 {
-    for (int k = CONSOLE_LINES - 2; k >= 0; k--)
-        strcpy(out_lines[k], out_lines[k + 1]);
-    for (int i = 0; i < CONSOLE_COLUMNS; i++)
-        out_lines[0][i] = 0;
+    newest = (newest + CONSOLE_LINES - 1) % CONSOLE_LINES;
+    out_line(0)[0] = 0;
     view_back = 0;
     history++;
     scrolled++;
@@ -99,12 +104,14 @@ static void append(const char* text, bool mirror)
 {
     if (mirror)
         Echo_Clear();
-    int len = strlen(out_lines[0]);
+    char* line = out_line(0);
+    int len = strlen(line);
     for (const char* p = text; *p != 0; p++) {
         uint8_t ch = static_cast<uint8_t>(*p);
         if (ch == CH_NEWLINE) {
-            out_lines[0][len] = 0;
+            line[len] = 0;
             scroll();
+            line = out_line(0);
             if (mirror)
                 Serial_Outb(CH_NEWLINE);
             len = 0;
@@ -112,15 +119,16 @@ static void append(const char* text, bool mirror)
         }
         // A full line wraps on screen only; the serial copy runs on.
         if (len == CONSOLE_COLUMNS) {
-            out_lines[0][len] = 0;
+            line[len] = 0;
             scroll();
+            line = out_line(0);
             len = 0;
         }
-        out_lines[0][len++] = static_cast<char>(ch);
+        line[len++] = static_cast<char>(ch);
         if (mirror)
             Serial_Outb(ch);
     }
-    out_lines[0][len] = 0;
+    line[len] = 0;
     history++;
 }
 
@@ -268,7 +276,7 @@ static TextBlock block()
     b.top = console_offset / FIXED_ONE;
     for (int i = 0; i < CONSOLE_LINES; i++) {
         int k = CONSOLE_LINES - 1 - i + view_back;   // the line row i shows
-        b.rows[i] = k < CONSOLE_LINES ? out_lines[k] : "";
+        b.rows[i] = k < CONSOLE_LINES ? out_line(k) : "";
     }
     b.rows[CONSOLE_LINES] = Input_Line();
     b.tag = view_tag();
@@ -315,7 +323,7 @@ int Console_Rows()
     return below < 0 ? 0 : below > SCREEN_HEIGHT ? SCREEN_HEIGHT : below;
 }
 
-const char* Console_Line(int index) { return out_lines[index]; }
+const char* Console_Line(int index) { return out_line(index); }
 const char* Console_Input() { return Input_Line(); }
 int Console_InputIndex() { return Input_Index(); }
 int32_t Console_Offset() { return console_offset; }
