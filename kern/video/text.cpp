@@ -45,16 +45,29 @@ static const uint8_t* glyph_pixels(uint8_t code)
 // first of them at `at`. The font's pixels are 0 or 1, so a row times the
 // colour holds the colour in its ink bytes (v * colour, as pixel by pixel)
 // and times 0xFF selects them; the other bytes keep what lies beneath.
+static inline void put_cell_row(const uint8_t* glyph, uint8_t* at, uint8_t colour)
+{
+    uint32_t ink = *reinterpret_cast<const CellRow*>(glyph);
+    if (ink == 0)
+        return;   // the gap rows above and below most glyphs
+    CellRow* screen = reinterpret_cast<CellRow*>(at);
+    *screen = (*screen & ~(ink * BYTE_ONES)) | ink * colour;
+}
+
 static void put_cell(const uint8_t* glyph, uint8_t* at, uint8_t colour, int first, int end)
 {
     glyph += first * FONT_IMAGE_WIDTH;
-    for (int r = first; r < end; r++, glyph += FONT_IMAGE_WIDTH, at += SCREEN_WIDTH) {
-        uint32_t ink = *reinterpret_cast<const CellRow*>(glyph);
-        if (ink == 0)
-            continue;   // the gap rows above and below most glyphs
-        CellRow* screen = reinterpret_cast<CellRow*>(at);
-        *screen = (*screen & ~(ink * BYTE_ONES)) | ink * colour;
-    }
+    for (int r = first; r < end; r++, glyph += FONT_IMAGE_WIDTH, at += SCREEN_WIDTH)
+        put_cell_row(glyph, at, colour);
+}
+
+// A cell with all its rows on screen, as a line of text mostly is: the
+// rows written out, at fixed offsets from the cell's first.
+static inline void put_whole_cell(const uint8_t* glyph, uint8_t* at, uint8_t colour)
+{
+#pragma GCC unroll 8
+    for (int r = 0; r < GLYPH_HEIGHT; r++)
+        put_cell_row(glyph + r * FONT_IMAGE_WIDTH, at + r * SCREEN_WIDTH, colour);
 }
 
 // The first and one past the last of `length` coordinates from `start`
@@ -108,7 +121,10 @@ static inline void put_char(uint8_t code, int x, int y, uint8_t colour)
     // Here y lies in -7..199: the glyph rows on screen, as word rows.
     int first = y < 0 ? -y : 0;
     int end = y > SCREEN_HEIGHT - GLYPH_HEIGHT ? SCREEN_HEIGHT - y : GLYPH_HEIGHT;
-    put_cell(glyph, back_buffer() + (y + first) * SCREEN_WIDTH + x, colour, first, end);
+    if (first == 0 && end == GLYPH_HEIGHT)
+        put_whole_cell(glyph, back_buffer() + y * SCREEN_WIDTH + x, colour);
+    else
+        put_cell(glyph, back_buffer() + (y + first) * SCREEN_WIDTH + x, colour, first, end);
 }
 
 // The cells of `count` characters from (x, y) onwards, marked once. The
