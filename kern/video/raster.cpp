@@ -146,14 +146,15 @@ ROW_LOOP static void walk_plain(int row, int last, Fixed ea, Fixed eb, Fixed da,
 // either end; longer ones as a word from either end and the aligned words
 // between in one string store. Registers: eax the colour in every byte,
 // ebx the row's span, ecx the right edge, edx the left, esi the row, edi
-// and ebp the columns, then the run.
+// and ebp the columns, then the run (the host tests' builds keep a frame
+// pointer elsewhere; this function gives ebp up).
 __attribute__((optimize("omit-frame-pointer"))) ROW_LOOP static void walk_inside_marked(
     int row, int last, Fixed left, Fixed right, Fixed dl, Fixed dr, uint8_t colour)
 {
     uint8_t* line = back_buffer() + row * SCREEN_WIDTH;
     uint8_t* const stop = back_buffer() + (last + 1) * SCREEN_WIDTH;
     RowSpan* span = mark_rows(row, last);
-    uint32_t value = colour * 0x01010101u;
+    uint32_t value = static_cast<uint32_t>(colour * WORD_LANES);
     asm volatile(
         "1:\n\t"
         "movl %%edx, %%edi\n\t"
