@@ -28,7 +28,6 @@ void Video_Reset()
 
 const uint32_t WORD_BYTES = 4;
 
-
 // Clips the inclusive range [lo, hi] to [0, max]; false when nothing is left.
 // Same pixels as testing every one with an unsigned compare against max.
 static bool clip(int64_t& lo, int64_t& hi, int64_t max)

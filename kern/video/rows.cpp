@@ -40,14 +40,27 @@ static int changed_first = 0, changed_last = LAST_ROW;   // the rows drawn into 
 static int dirty_first = SCREEN_HEIGHT, dirty_last = -1;  // the rows whose dirty span may be non-empty
 static uint64_t bytes_shown;
 
+// A range of rows first..last, empty when first > last.
+static void no_rows(int& first, int& last)
+{
+    first = SCREEN_HEIGHT;
+    last = -1;
+}
+
+// The range widened to take rows from..to in.
+static void take_rows(int& first, int& last, int from, int to)
+{
+    first = from < first ? from : first;
+    last = to > last ? to : last;
+}
+
 void Rows_Reset()
 {
     unmarked = true;
     shown_whole = true;
     held_first = changed_first = 0;
     held_last = changed_last = LAST_ROW;
-    dirty_first = SCREEN_HEIGHT;
-    dirty_last = -1;
+    no_rows(dirty_first, dirty_last);
     bytes_shown = 0;
 }
 
@@ -66,8 +79,7 @@ static void settle()
         set_all(dirty, NO_SPAN);
         held_first = 0;
         held_last = LAST_ROW;
-        dirty_first = SCREEN_HEIGHT;
-        dirty_last = -1;
+        no_rows(dirty_first, dirty_last);
         unmarked = false;
     }
     if (shown_whole)
@@ -79,10 +91,8 @@ bool rows_marking() { return !unmarked; }
 
 RowSpan* mark_rows(int first, int last)
 {
-    held_first = first < held_first ? first : held_first;
-    held_last = last > held_last ? last : held_last;
-    changed_first = first < changed_first ? first : changed_first;
-    changed_last = last > changed_last ? last : changed_last;
+    take_rows(held_first, held_last, first, last);
+    take_rows(changed_first, changed_last, first, last);
     return held + first;
 }
 
@@ -100,10 +110,8 @@ void mark_rect(int64_t x0, int64_t y0, int64_t x1, int64_t y1)
         return;
     int first = static_cast<int>(y0), last = static_cast<int>(y1);
     int lo = static_cast<int>(x0), hi = static_cast<int>(x1);
-    held_first = first < held_first ? first : held_first;
-    held_last = last > held_last ? last : held_last;
-    dirty_first = first < dirty_first ? first : dirty_first;
-    dirty_last = last > dirty_last ? last : dirty_last;
+    take_rows(held_first, held_last, first, last);
+    take_rows(dirty_first, dirty_last, first, last);
     for (int r = first; r <= last; r++) {
         widen(held[r], lo, hi);
         widen(dirty[r], lo, hi);
@@ -130,13 +138,16 @@ void rows_all_shown()
             dirty[r] = NO_SPAN;
         }
         shown_whole = false;
-        changed_first = SCREEN_HEIGHT;
-        changed_last = -1;
-        dirty_first = SCREEN_HEIGHT;
-        dirty_last = -1;
+        no_rows(changed_first, changed_last);
+        no_rows(dirty_first, dirty_last);
     }
     bytes_shown += SCREEN_BYTES;
 }
+
+// The words that cover a span of a row: from the first one's column to
+// one past the last one's.
+static uint32_t span_start(RowSpan s) { return static_cast<uint32_t>(s.lo & ~(WORD_COLUMNS - 1)); }
+static uint32_t span_end(RowSpan s) { return static_cast<uint32_t>((s.hi | (WORD_COLUMNS - 1)) + 1); }
 
 // The words that cover each row's span, for rows first..last, handed to
 // `store` as runs [start, end) of back buffer offsets: spans of rows one
@@ -152,13 +163,13 @@ __attribute__((always_inline)) static inline void each_run(int first, int last, 
         RowSpan s = take(r);
         if (s.lo > s.hi)
             continue;
-        uint32_t from = row + (s.lo & ~(WORD_COLUMNS - 1));
+        uint32_t from = row + span_start(s);
         if (from != end) {
             if (end != start)
                 store(start, end);
             start = from;
         }
-        end = row + (s.hi | (WORD_COLUMNS - 1)) + 1;
+        end = row + span_end(s);
     }
     if (end != start)
         store(start, end);
@@ -182,18 +193,22 @@ void ClearDrawnRows(int first, int last)
             return s;
         },
         [](uint32_t start, uint32_t end) { fill_words(back_buffer() + start, (end - start) / WORD_COLUMNS, 0); });
-    if (first == held_first && last == held_last) {
-        held_first = SCREEN_HEIGHT;
-        held_last = -1;
-    }
-    changed_first = first < changed_first ? first : changed_first;
-    changed_last = last > changed_last ? last : changed_last;
+    if (first == held_first && last == held_last)
+        no_rows(held_first, held_last);
+    take_rows(changed_first, changed_last, first, last);
 }
 
-static void show_words(uint32_t start, uint32_t end)
+// The runs of rows first..last that `take` gives, copied to the display.
+template <typename Take>
+__attribute__((always_inline)) static inline void show_runs(int first, int last, Take take)
 {
-    copy_words(reinterpret_cast<uint8_t*>(VIDEO_MEMORY) + start, back_buffer() + start, (end - start) / WORD_COLUMNS);
-    bytes_shown += end - start;
+    uint8_t* video = reinterpret_cast<uint8_t*>(VIDEO_MEMORY);
+    uint32_t bytes = 0;   // summed in a register, not in the 64-bit count
+    each_run(first, last, take, [video, &bytes](uint32_t start, uint32_t end) {
+        copy_words(video + start, back_buffer() + start, (end - start) / WORD_COLUMNS);
+        bytes += end - start;
+    });
+    bytes_shown += bytes;
 }
 
 // A row is the display's outside its dirty span, or, changed, was made so
@@ -201,39 +216,26 @@ static void show_words(uint32_t start, uint32_t end)
 // wherever the row is, outside held.
 static void show_dirty()
 {
-    each_run(
-        dirty_first, dirty_last,
-        [](int r) {
-            RowSpan s = dirty[r];
-            dirty[r] = NO_SPAN;
-            shown[r] = held[r];
-            return s;
-        },
-        show_words);
-    dirty_first = SCREEN_HEIGHT;
-    dirty_last = -1;
+    show_runs(dirty_first, dirty_last, [](int r) {
+        RowSpan s = dirty[r];
+        dirty[r] = NO_SPAN;
+        shown[r] = held[r];
+        return s;
+    });
+    no_rows(dirty_first, dirty_last);
 }
 
 // Outside the shown and the held span both buffers are 0; the words around
 // them too, which were equal after the last copy and have not changed since.
 static void copy_rows(int first, int last)
 {
-    uint8_t* video = reinterpret_cast<uint8_t*>(VIDEO_MEMORY);
-    uint32_t bytes = 0;   // summed in a register, not in the 64-bit count
-    each_run(
-        first, last,
-        [](int r) {
-            RowSpan h = held[r];
-            RowSpan s = shown[r];
-            shown[r] = h;
-            widen(s, h.lo, h.hi);
-            return s;
-        },
-        [video, &bytes](uint32_t start, uint32_t end) {
-            copy_words(video + start, back_buffer() + start, (end - start) / WORD_COLUMNS);
-            bytes += end - start;
-        });
-    bytes_shown += bytes;
+    show_runs(first, last, [](int r) {
+        RowSpan h = held[r];
+        RowSpan s = shown[r];
+        shown[r] = h;
+        widen(s, h.lo, h.hi);
+        return s;
+    });
 }
 
 // Frames that only drew the scene have no dirty rows.
@@ -241,8 +243,7 @@ void BlitChangedRows()
 {
     settle();
     copy_rows(changed_first, changed_last);
-    changed_first = SCREEN_HEIGHT;
-    changed_last = -1;
+    no_rows(changed_first, changed_last);
     if (dirty_first <= dirty_last)
         show_dirty();
 }
@@ -265,13 +266,13 @@ static void copy_and_clear_rows(int first, int last)
         shown[r] = h;
         held[r] = NO_SPAN;
         widen(s, h.lo, h.hi);
-        uint32_t start = row + (s.lo & ~(WORD_COLUMNS - 1));
-        uint32_t words = (row + (s.hi | (WORD_COLUMNS - 1)) + 1 - start) / WORD_COLUMNS;
+        uint32_t start = row + span_start(s);
+        uint32_t words = (row + span_end(s) - start) / WORD_COLUMNS;
         copy_words(video + start, back + start, words);
         bytes += words * WORD_COLUMNS;
         if (h.lo <= h.hi) {
-            start = row + (h.lo & ~(WORD_COLUMNS - 1));
-            fill_words(back + start, (row + (h.hi | (WORD_COLUMNS - 1)) + 1 - start) / WORD_COLUMNS, 0);
+            start = row + span_start(h);
+            fill_words(back + start, (row + span_end(h) - start) / WORD_COLUMNS, 0);
             cleared_last = r;
         }
     }
@@ -280,8 +281,10 @@ static void copy_and_clear_rows(int first, int last)
     int cleared_first = first;
     while (cleared_first < cleared_last && shown[cleared_first].lo > shown[cleared_first].hi)
         cleared_first++;
-    changed_first = cleared_last >= 0 ? cleared_first : SCREEN_HEIGHT;
+    changed_first = cleared_first;
     changed_last = cleared_last;
+    if (cleared_last < 0)
+        no_rows(changed_first, changed_last);
 }
 
 // Rows above `first` (the console's) are copied as BlitChangedRows copies
@@ -309,10 +312,8 @@ void BlitChangedRowsAndClear(int first)
         show_dirty();   // all above `first`, after their changed rows' copy
     copy_and_clear_rows(clear_from, last);
     held_last = held_last < first - 1 ? held_last : first - 1;
-    if (held_first > held_last) {
-        held_first = SCREEN_HEIGHT;
-        held_last = -1;
-    }
+    if (held_first > held_last)
+        no_rows(held_first, held_last);
 }
 
 void RowsShownAlready(int first)
@@ -322,10 +323,8 @@ void RowsShownAlready(int first)
     for (int r = first; r <= changed_last; r++)
         shown[r] = held[r];
     changed_last = first - 1 < changed_last ? first - 1 : changed_last;
-    if (changed_first > changed_last) {
-        changed_first = SCREEN_HEIGHT;
-        changed_last = -1;
-    }
+    if (changed_first > changed_last)
+        no_rows(changed_first, changed_last);
 }
 
 // rep movsl downwards (the direction flag set for it, and cleared again as
